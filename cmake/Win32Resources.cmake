@@ -1,0 +1,36 @@
+# Resource scripts (.rc) are compiled with llvm-rc into the standard binary resource format (.res)
+# and linked into a module as the bytes of its ".rsrc" section, where the Win32 stand-in finds
+# them by the module's instance handle, as Windows finds the resources of a PE image.
+find_program(QMP_LLVM_RC NAMES llvm-rc llvm-rc-16 llvm-rc-15 llvm-rc-14 REQUIRED)
+find_program(QMP_CLANG NAMES clang clang-16 clang-15 clang-14 REQUIRED)
+get_filename_component(QMP_CLANG_DIR ${QMP_CLANG} DIRECTORY)
+
+set(QMP_WIN32_INCLUDE ${CMAKE_CURRENT_LIST_DIR}/../platform/win32/include)
+
+function(add_win32_resources target rc_file)
+  get_filename_component(rc_path ${rc_file} ABSOLUTE)
+  get_filename_component(rc_name ${rc_file} NAME_WE)
+  get_filename_component(rc_dir ${rc_path} DIRECTORY)
+  set(res_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}.res)
+  set(cpp_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}_res.cpp)
+  file(GLOB rc_headers ${rc_dir}/*.h ${QMP_WIN32_INCLUDE}/*.h)
+  # llvm-rc runs clang as its preprocessor; it looks for it on PATH.
+  add_custom_command(
+    OUTPUT ${res_file}
+    COMMAND ${CMAKE_COMMAND} -E env "PATH=${QMP_CLANG_DIR}:$ENV{PATH}"
+            ${QMP_LLVM_RC} -I ${QMP_WIN32_INCLUDE} -I ${rc_dir} -fo ${res_file} ${rc_path}
+    DEPENDS ${rc_path} ${rc_headers}
+    COMMENT "Compiling resources ${rc_name}.rc"
+    VERBATIM)
+  add_custom_command(
+    OUTPUT ${cpp_file}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${res_file} -DOUTPUT=${cpp_file} -P ${QMP_RESOURCE_EMBED_SCRIPT}
+    DEPENDS ${res_file} ${QMP_RESOURCE_EMBED_SCRIPT}
+    COMMENT "Embedding resources ${rc_name}.res"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${cpp_file})
+  # The compiled .res files of a target, for tests that compare them with the loaded section.
+  set_property(TARGET ${target} APPEND PROPERTY WIN32_RESOURCE_FILES ${res_file})
+endfunction()
+
+set(QMP_RESOURCE_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/EmbedResources.cmake)

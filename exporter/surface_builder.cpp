@@ -1,0 +1,240 @@
+// The surface builder: one mesh node written as a complete MD3 surface record, with its shader,
+// triangles, texture coordinates and the positions and normals of every exported frame.
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include <modelformat/md3_format.h>
+
+#include "export_options.h"
+#include "md3_file_writer.h"
+
+using modelformat::PatchSite;
+
+namespace {
+
+constexpr size_t kMapNameCopyLength = 127;
+
+const char kNoMappingWarning[] =
+    "No UV mapping was found on this object.\nWriting out the texture coordinates of a\n"
+    "spherical mapping for each vertex.";
+const char kNoNormalsWarning[] = "Object does not have normals contructed.\nEnviroment maps will be wrong.";
+const char kClampedWarning[] =
+    "Some vertices lie outside the +/-512 unit range of the MD3 format\nand were clamped to it.";
+const char kVertexCountWarning[] =
+    "The mesh changes its vertex count during the animation.\nSome frames were filled from the first frame.";
+
+// The node's bitmap texture (the diffuse map of its material), or null.
+BitmapTex* shaderMap(INode* node) {
+    Mtl* material = node->GetMtl();
+    if (material == nullptr) {
+        return nullptr;
+    }
+    Texmap* map = material->GetSubTexmap(ID_DI);
+    if (map == nullptr || map->ClassID() != Class_ID(BMTEX_CLASS_ID, 0)) {
+        return nullptr;
+    }
+    return static_cast<BitmapTex*>(map);
+}
+
+// The surface's vertex list: every mesh vertex keeps its index and the texture coordinate of
+// the first face corner that uses it; each further distinct coordinate a vertex is used with
+// becomes a new vertex after them, so that texture seams survive.
+struct SurfaceVertices {
+    std::vector<int> source;                                  // mesh vertex of each surface vertex
+    std::vector<modelformat::TextureCoordinate> coordinates; // (u, v) of each surface vertex
+    std::vector<std::array<int, 3>> triangles;                // surface vertices of each face's corners
+};
+
+int validIndex(DWORD index, int count) { return index < static_cast<DWORD>(count) ? static_cast<int>(index) : 0; }
+
+SurfaceVertices buildVertices(const Mesh& mesh) {
+    SurfaceVertices result;
+    const int vertexCount = mesh.numVerts;
+    result.source.resize(static_cast<size_t>(vertexCount));
+    result.coordinates.resize(static_cast<size_t>(vertexCount));
+    for (int i = 0; i < vertexCount; ++i) {
+        result.source[static_cast<size_t>(i)] = i;
+    }
+    result.triangles.resize(static_cast<size_t>(mesh.numFaces));
+    const bool mapped = mesh.numTVerts > 0 && mesh.tvFace != nullptr;
+
+    if (!mapped) {
+        for (int i = 0; i < vertexCount; ++i) {
+            const Point3& p = mesh.verts[i];
+            result.coordinates[static_cast<size_t>(i)] = modelformat::sphericalMapping(p.x, p.y, p.z);
+        }
+        for (int f = 0; f < mesh.numFaces; ++f) {
+            for (int corner = 0; corner < 3; ++corner) {
+                result.triangles[static_cast<size_t>(f)][static_cast<size_t>(corner)] =
+                    validIndex(mesh.faces[f].v[corner], vertexCount);
+            }
+        }
+        return result;
+    }
+
+    std::vector<bool> assigned(static_cast<size_t>(vertexCount), false);
+    // Further coordinates of a vertex, keyed by (vertex, u, v), give the appended vertex.
+    std::map<std::pair<int, std::pair<float, float>>, int> split;
+    for (int f = 0; f < mesh.numFaces; ++f) {
+        for (int corner = 0; corner < 3; ++corner) {
+            const int vertex = validIndex(mesh.faces[f].v[corner], vertexCount);
+            const DWORD textureIndex = mesh.tvFace[f].t[corner];
+            modelformat::TextureCoordinate coordinate;
+            if (textureIndex < static_cast<DWORD>(mesh.numTVerts)) {
+                coordinate.u = mesh.tVerts[textureIndex].x;
+                coordinate.v = mesh.tVerts[textureIndex].y;
+            }
+            int surfaceVertex = vertex;
+            const auto slot = static_cast<size_t>(vertex);
+            if (vertexCount == 0) {
+                surfaceVertex = 0;
+            } else if (!assigned[slot]) {
+                assigned[slot] = true;
+                result.coordinates[slot] = coordinate;
+            } else if (result.coordinates[slot].u != coordinate.u || result.coordinates[slot].v != coordinate.v) {
+                const auto key = std::make_pair(vertex, std::make_pair(coordinate.u, coordinate.v));
+                const auto found = split.find(key);
+                if (found != split.end()) {
+                    surfaceVertex = found->second;
+                } else {
+                    surfaceVertex = static_cast<int>(result.source.size());
+                    result.source.push_back(vertex);
+                    result.coordinates.push_back(coordinate);
+                    split.emplace(key, surfaceVertex);
+                }
+            }
+            result.triangles[static_cast<size_t>(f)][static_cast<size_t>(corner)] = surfaceVertex;
+        }
+    }
+    return result;
+}
+
+// The normal of a direction under a transform: the inverse transpose of its axis rows, so that
+// normals stay perpendicular to surfaces under non-uniform scale.
+Point3 transformNormal(const Matrix3& inverse, const Point3& n) {
+    return Point3(n.x * inverse.m[0][0] + n.y * inverse.m[0][1] + n.z * inverse.m[0][2],
+                  n.x * inverse.m[1][0] + n.y * inverse.m[1][1] + n.z * inverse.m[1][2],
+                  n.x * inverse.m[2][0] + n.y * inverse.m[2][1] + n.z * inverse.m[2][2]);
+}
+
+}  // namespace
+
+void Md3FileWriter::writeSurface(int surfacePosition) {
+    INode* startNode = startCollection_->nodeAt(surfacePosition);
+    const std::string nodeName = startNode->GetName() != nullptr ? startNode->GetName() : "";
+    EvaluatedMesh start(startNode, startTime_);
+    Mesh emptyMesh;
+    Mesh& startMesh = start.mesh() != nullptr ? *start.mesh() : emptyMesh;
+    BitmapTex* map = shaderMap(startNode);
+
+    const SurfaceVertices vertices = buildVertices(startMesh);
+    const auto vertexCount = static_cast<int32_t>(vertices.source.size());
+
+    const int64_t surfaceStart = writer_->position();
+    writer_->writeBytes(modelformat::kMd3Magic, sizeof modelformat::kMd3Magic);
+    writer_->writeTextField(nodeName, modelformat::kMd3SurfaceNameLength);
+    progress_.setText("Writing %s Info\n", nodeName.c_str());
+    writer_->writeInt32(frameCount_);
+    writer_->writeInt32(map != nullptr ? 1 : 0);
+    writer_->writeInt32(vertexCount);
+    writer_->writeInt32(startMesh.numFaces);
+    const PatchSite trianglesOffset = writer_->reserveOffset(0, surfaceStart);
+    writer_->writeInt32(modelformat::kMd3SurfaceHeaderSize); // shaders follow the header
+    const PatchSite texCoordsOffset = writer_->reserveOffset(0, surfaceStart);
+    const PatchSite verticesOffset = writer_->reserveOffset(0, surfaceStart);
+    const PatchSite endOffset = writer_->reserveOffset(0, surfaceStart);
+
+    if (map != nullptr) {
+        const char* mapName = map->GetMapName() != nullptr ? map->GetMapName() : "";
+        const std::string copy = std::string(mapName).substr(0, kMapNameCopyLength);
+        writer_->writeTextField(exportOptions.smartPaths ? modelformat::smartPath(copy) : copy,
+                                modelformat::kMd3ShaderNameLength);
+    }
+
+    writer_->patchWithCurrentPosition(trianglesOffset);
+    for (const std::array<int, 3>& triangle : vertices.triangles) {
+        // Corners 0, 2, 1: the game's winding is the reverse of the host's.
+        writer_->writeInt32(triangle[0]);
+        writer_->writeInt32(triangle[2]);
+        writer_->writeInt32(triangle[1]);
+    }
+
+    writer_->patchWithCurrentPosition(texCoordsOffset);
+    if (startMesh.numTVerts == 0 || startMesh.tvFace == nullptr) {
+        warn(kNoMappingWarning, nodeName.c_str());
+    }
+    for (const modelformat::TextureCoordinate& coordinate : vertices.coordinates) {
+        writer_->writeFloat32(coordinate.u);
+        writer_->writeFloat32(1.0f - coordinate.v);
+    }
+
+    writer_->patchWithCurrentPosition(verticesOffset);
+    bool normalsMissing = false;
+    bool clamped = false;
+    bool vertexCountChanged = false;
+    for (int frame = 0; frame < frameCount_; ++frame) {
+        const NodeCollector& collection = buildFrameCollection(frame);
+        const TimeValue time = collection.time();
+        INode* node = nodeAtFrame(collection, surfacePosition);
+        progress_.setText("Writing Frame %d of %s\n", frame, node->GetName() != nullptr ? node->GetName() : "");
+
+        EvaluatedMesh evaluated(node, time);
+        Mesh* frameMesh = evaluated.mesh();
+        if (frameMesh == nullptr) {
+            frameMesh = &startMesh;
+            vertexCountChanged = true;
+        } else if (frameMesh->numVerts != startMesh.numVerts) {
+            vertexCountChanged = true;
+        }
+        const Matrix3 transform = frameTransform(node, collection, time);
+        const Matrix3 inverse = Inverse(transform);
+
+        frameMesh->checkNormals(TRUE);
+        if (!frameMesh->normalsBuilt()) {
+            normalsMissing = true; // from this frame on, no normals are encoded
+        }
+        modelformat::FrameBounds& bounds = frameBounds_[static_cast<size_t>(frame)];
+        for (int source : vertices.source) {
+            // A vertex the frame's mesh lacks comes from the first frame's mesh.
+            Mesh& mesh = source < frameMesh->numVerts ? *frameMesh : startMesh;
+            const Point3 position = transform.PointTransform(mesh.verts[source]);
+            modelformat::Md3Vec3 stored;
+            const int16_t x = modelformat::encodeCoordinate(position.x, clamped);
+            const int16_t y = modelformat::encodeCoordinate(position.y, clamped);
+            const int16_t z = modelformat::encodeCoordinate(position.z, clamped);
+            writer_->writeInt16(x);
+            writer_->writeInt16(y);
+            writer_->writeInt16(z);
+            stored.x = x * modelformat::kMd3PositionUnit;
+            stored.y = y * modelformat::kMd3PositionUnit;
+            stored.z = z * modelformat::kMd3PositionUnit;
+            bounds.add(stored);
+
+            if (normalsMissing) {
+                writer_->writeInt16(0);
+                continue;
+            }
+            if (&mesh != frameMesh) {
+                mesh.checkNormals(TRUE);
+            }
+            const Point3 normal = transformNormal(inverse, mesh.getNormal(source)).Normalize();
+            const modelformat::EncodedNormal encoded = modelformat::encodeNormal(normal.x, normal.y, normal.z);
+            writer_->writeUInt8(encoded.polar);
+            writer_->writeUInt8(encoded.azimuth);
+        }
+    }
+
+    if (normalsMissing) {
+        warn(kNoNormalsWarning, nodeName.c_str());
+    }
+    if (clamped) {
+        warn(kClampedWarning, nodeName.c_str());
+    }
+    if (vertexCountChanged) {
+        warn(kVertexCountWarning, nodeName.c_str());
+    }
+    writer_->patchWithCurrentPosition(endOffset);
+    frameCollections_.clear();
+}

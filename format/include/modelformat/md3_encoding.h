@@ -1,0 +1,53 @@
+// How MD3 stores geometry: fixed-point positions, two-byte normals, spherical texture mapping
+// and frame bounds.
+#ifndef MODELFORMAT_MD3_ENCODING_H
+#define MODELFORMAT_MD3_ENCODING_H
+
+#include <cstdint>
+
+#include "md3_format.h"
+
+namespace modelformat {
+
+// A scene coordinate as stored: times 64, truncated toward zero, clamped to the 16-bit range.
+// clamped is set when the value lay outside that range (or was not a number).
+int16_t encodeCoordinate(float coordinate, bool& clamped);
+
+struct EncodedNormal {
+    uint8_t polar = 0;   // angle from +Z
+    uint8_t azimuth = 0; // angle about +Z from +X toward +Y
+};
+
+// Encodes a unit normal. Each angle in radians is scaled by 255/(2*pi) and truncated; the
+// azimuth of a normal with negative y is taken as 1 - angle/(2*pi) of the full turn, times 255.
+EncodedNormal encodeNormal(float x, float y, float z);
+
+struct TextureCoordinate {
+    float u = 0.0f;
+    float v = 0.0f;
+};
+
+// A spherical mapping of an object-space position, for meshes without a texture mapping:
+// v from the angle of (x, 0, z) to +Z, u from the angle of (x, y, 0) to +X (the far half of the
+// turn for negative y).
+TextureCoordinate sphericalMapping(float x, float y, float z);
+
+// The bounds of one frame's stored positions.
+class FrameBounds {
+public:
+    void add(const Md3Vec3& point);
+    bool empty() const { return empty_; }
+    const Md3Vec3& minCorner() const { return min_; }
+    const Md3Vec3& maxCorner() const { return max_; }
+    // The length of the vector of the larger absolute extent on each axis.
+    float radius() const;
+
+private:
+    bool empty_ = true;
+    Md3Vec3 min_;
+    Md3Vec3 max_;
+};
+
+}  // namespace modelformat
+
+#endif

@@ -1,0 +1,73 @@
+// Reading an MD3 file from untrusted bytes into plain records: every frame, every frame's tags,
+// every surface with its shaders, triangles, texture coordinates and per-frame vertices.
+#ifndef MODELFORMAT_MD3_READER_H
+#define MODELFORMAT_MD3_READER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "modelformat/byte_reader.h"
+#include "modelformat/md3_format.h"
+
+namespace modelformat {
+
+struct Md3Surface {
+    size_t fileOffset = 0; // where the surface header starts in the file
+    Md3SurfaceHeader header;
+    std::vector<Md3ShaderRecord> shaders;
+    std::vector<Md3Triangle> triangles;   // indices checked: each is in 0..vertexCount-1
+    std::vector<Md3TexCoord> texCoords;   // vertexCount entries
+    std::vector<Md3Vertex> vertices;      // frameCount x vertexCount, frame-major
+
+    // The vertexCount vertices of one frame (frame < header.frameCount).
+    const Md3Vertex* frameVertices(int32_t frame) const {
+        return vertices.data() + static_cast<size_t>(frame) * static_cast<size_t>(header.vertexCount);
+    }
+};
+
+struct Md3Model {
+    size_t fileSize = 0;
+    Md3FileHeader header;
+    std::vector<Md3FrameRecord> frames; // header.frameCount entries
+    std::vector<Md3TagRecord> tags;     // header.frameCount x header.tagCount, frame-major
+    std::vector<Md3Surface> surfaces;   // header.surfaceCount entries, in file order
+
+    // Tag `index` of `frame` (frame < header.frameCount, index < header.tagCount).
+    const Md3TagRecord& tag(int32_t frame, int32_t index) const {
+        return tags[static_cast<size_t>(frame) * static_cast<size_t>(header.tagCount) + static_cast<size_t>(index)];
+    }
+};
+
+struct Md3ReadResult {
+    bool ok = false;
+    ReadError error = ReadError::None;
+    std::string message; // names the field or block at fault; empty when ok
+    Md3Model model;      // complete when ok; empty otherwise
+};
+
+// Parses a whole MD3 file (starting with its "IDP3" magic). Never throws for bad input, never
+// reads outside [data, data + size), and allocates no more than a small multiple of size.
+Md3ReadResult readMd3(const uint8_t* data, size_t size);
+inline Md3ReadResult readMd3(const std::vector<uint8_t>& bytes) { return readMd3(bytes.data(), bytes.size()); }
+
+// A vertex normal as the game decodes it: byte 0 is the polar angle from +Z, byte 1 the azimuth
+// about +Z from +X, each in steps of 2*pi/256.
+Md3Vec3 decodeMd3Normal(uint8_t polar, uint8_t azimuth);
+
+// Name rules for the text fields (exposed so that tools and tests agree with the reader).
+// A tag name: up to the first zero within 64 bytes, at most 63 characters. Files written by earlier
+// versions of this exporter hold 12 characters with no zero, then "unknown" and a zero at byte 19;
+// their name is the 12 characters.
+std::string md3TagName(const uint8_t (&field)[kMd3TagNameLength]);
+// A surface name: up to the first zero, at most 65 characters (the 66th byte ends it).
+std::string md3SurfaceName(const uint8_t (&field)[kMd3SurfaceNameLength]);
+
+constexpr size_t kMd3TagNameMaxLength = 63;
+constexpr size_t kMd3LegacyTagNameLength = 12;
+constexpr size_t kMd3SurfaceNameMaxLength = 65;
+
+}  // namespace modelformat
+
+#endif

@@ -1,0 +1,199 @@
+// MD2 parsing: validates the header's counts, sizes and offsets against the data before reading,
+// then reads texture coordinates, triangles and the one frame asked for.
+#include "modelformat/md2_reader.h"
+
+#include <cstring>
+#include <utility>
+
+#include "modelformat/md2_normals.h"
+
+namespace modelformat {
+
+namespace {
+
+// Offsets are stored as int32 but mean unsigned byte positions; a negative one reads as a
+// position past 2 GiB and is refused as out of bounds like any other.
+uint64_t offsetValue(int32_t stored) {
+    return static_cast<uint32_t>(stored);
+}
+
+class Md2Parser {
+public:
+    Md2Parser(const uint8_t* data, size_t size) : in_(data, size) {}
+
+    Md2ReadResult run(int32_t frameIndex) {
+        Md2ReadResult result;
+        result.model.fileSize = in_.size();
+        if (parseHeader(result.model.header) && checkBlocks(result.model.header) && readTexCoords(result.model) &&
+            readTriangles(result.model) && readFrame(result.model, frameIndex)) {
+            result.ok = true;
+            return result;
+        }
+        result.error = error_;
+        result.message = std::move(message_);
+        result.model = Md2Model{};
+        return result;
+    }
+
+private:
+    bool fail(ReadError error, std::string message) {
+        error_ = error;
+        message_ = std::move(message);
+        return false;
+    }
+
+    bool parseHeader(Md2Header& h) {
+        uint8_t magic[4] = {};
+        if (!in_.readBytes(magic, sizeof magic)) return fail(ReadError::Truncated, "file is shorter than its magic");
+        if (std::memcmp(magic, kMd2Magic, sizeof magic) != 0) return fail(ReadError::BadMagic, "file does not start with IDP2");
+        int32_t* const fields[] = {&h.version,      &h.skinWidth,    &h.skinHeight,  &h.frameSize,   &h.numSkins,
+                                   &h.numVertices,  &h.numTexCoords, &h.numTriangles, &h.numGlCommands, &h.numFrames,
+                                   &h.ofsSkins,     &h.ofsTexCoords, &h.ofsTriangles, &h.ofsFrames,   &h.ofsGlCommands,
+                                   &h.ofsEnd};
+        static_assert(sizeof fields / sizeof fields[0] * 4 + 4 == kMd2HeaderSize, "MD2 header is 17 int32 fields");
+        for (int32_t* field : fields) in_.readInt32(*field);
+        if (in_.failed()) {
+            return fail(ReadError::Truncated, "file is shorter than the " + std::to_string(kMd2HeaderSize) + "-byte header");
+        }
+
+        const std::pair<const char*, int32_t> counts[] = {{"skin count", h.numSkins},
+                                                          {"vertex count", h.numVertices},
+                                                          {"texture coordinate count", h.numTexCoords},
+                                                          {"triangle count", h.numTriangles},
+                                                          {"GL command count", h.numGlCommands},
+                                                          {"frame count", h.numFrames}};
+        for (const auto& count : counts) {
+            if (count.second < 0) return fail(ReadError::NegativeCount, std::string(count.first) + " is " + std::to_string(count.second));
+        }
+        // Texture coordinates are divided by the skin size.
+        if (h.skinWidth <= 0 || h.skinHeight <= 0) {
+            return fail(ReadError::BadSkinSize, "skin size " + std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight));
+        }
+        if (h.frameSize > kMd2MaxFrameSize) {
+            return fail(ReadError::BadFrameSize, "frame size " + std::to_string(h.frameSize) + " exceeds " +
+                                                     std::to_string(kMd2MaxFrameSize));
+        }
+        const int64_t neededFrameSize = int64_t{kMd2FrameHeaderSize} + int64_t{kMd2PackedVertexSize} * h.numVertices;
+        if (h.frameSize < neededFrameSize) {
+            return fail(ReadError::BadFrameSize, "frame size " + std::to_string(h.frameSize) + " cannot hold " +
+                                                     std::to_string(h.numVertices) + " vertices");
+        }
+        if (h.numVertices > 0 && h.numFrames == 0) return fail(ReadError::MissingFrames, "vertices but no frames");
+        return true;
+    }
+
+    // Every block the header describes must lie inside the file, whether it is read or not, and a
+    // block that holds anything may not start inside the header.
+    bool checkBlock(const char* what, int32_t offset, int32_t count, int32_t recordSize) {
+        if (count > 0 && offsetValue(offset) < static_cast<uint64_t>(kMd2HeaderSize)) {
+            return fail(ReadError::BlockOverlapsHeader, std::string(what) + " at offset " + std::to_string(offset) +
+                                                            " starts inside the header");
+        }
+        if (!in_.rangeFits(offsetValue(offset), static_cast<uint64_t>(count), static_cast<uint64_t>(recordSize))) {
+            return fail(ReadError::BlockOutOfBounds, std::string(what) + " (" + std::to_string(count) + " x " +
+                                                         std::to_string(recordSize) + " bytes at offset " +
+                                                         std::to_string(offsetValue(offset)) + ") runs past the end");
+        }
+        return true;
+    }
+
+    bool checkBlocks(const Md2Header& h) {
+        if (offsetValue(h.ofsEnd) > in_.size()) {
+            return fail(ReadError::Truncated, "end offset " + std::to_string(offsetValue(h.ofsEnd)) + " is past the file's " +
+                                                  std::to_string(in_.size()) + " bytes");
+        }
+        return checkBlock("skins", h.ofsSkins, h.numSkins, kMd2SkinNameSize) &&
+               checkBlock("texture coordinates", h.ofsTexCoords, h.numTexCoords, kMd2TexCoordSize) &&
+               checkBlock("triangles", h.ofsTriangles, h.numTriangles, kMd2TriangleSize) &&
+               checkBlock("frames", h.ofsFrames, h.numFrames, h.frameSize) &&
+               checkBlock("GL commands", h.ofsGlCommands, h.numGlCommands, kMd2GlCommandSize);
+    }
+
+    bool readTexCoords(Md2Model& model) {
+        const Md2Header& h = model.header;
+        in_.seek(offsetValue(h.ofsTexCoords));
+        model.texCoords.resize(static_cast<size_t>(h.numTexCoords));
+        model.textureCoordinates.resize(model.texCoords.size());
+        const float width = static_cast<float>(h.skinWidth);
+        const float height = static_cast<float>(h.skinHeight);
+        for (size_t i = 0; i < model.texCoords.size(); ++i) {
+            Md2TexCoord& st = model.texCoords[i];
+            in_.readInt16(st.s);
+            in_.readInt16(st.t);
+            model.textureCoordinates[i] = Md2Vec2{static_cast<float>(st.s) / width, 1.0f - static_cast<float>(st.t) / height};
+        }
+        return !in_.failed() || fail(ReadError::Truncated, "texture coordinates are cut short");
+    }
+
+    bool readTriangles(Md2Model& model) {
+        const Md2Header& h = model.header;
+        in_.seek(offsetValue(h.ofsTriangles));
+        model.triangles.resize(static_cast<size_t>(h.numTriangles));
+        for (size_t t = 0; t < model.triangles.size(); ++t) {
+            Md2Triangle& triangle = model.triangles[t];
+            for (int16_t& index : triangle.vertexIndices) in_.readInt16(index);
+            for (int16_t& index : triangle.texCoordIndices) in_.readInt16(index);
+            for (int16_t index : triangle.vertexIndices) {
+                if (index < 0 || index >= h.numVertices) {
+                    return fail(ReadError::IndexOutOfRange, "triangle " + std::to_string(t) + " uses vertex " +
+                                                                std::to_string(index) + " of " + std::to_string(h.numVertices));
+                }
+            }
+            for (int16_t index : triangle.texCoordIndices) {
+                if (index < 0 || index >= h.numTexCoords) {
+                    return fail(ReadError::IndexOutOfRange, "triangle " + std::to_string(t) + " uses texture coordinate " +
+                                                                std::to_string(index) + " of " + std::to_string(h.numTexCoords));
+                }
+            }
+        }
+        return !in_.failed() || fail(ReadError::Truncated, "triangles are cut short");
+    }
+
+    bool readVec3(Md2Vec3& v) { return in_.readFloat32(v.x) && in_.readFloat32(v.y) && in_.readFloat32(v.z); }
+
+    bool readFrame(Md2Model& model, int32_t requested) {
+        const Md2Header& h = model.header;
+        if (h.numFrames == 0) return true; // nothing to place: numVertices is 0 here
+        model.frameIndex = requested >= h.numFrames ? h.numFrames - 1 : (requested < 0 ? 0 : requested);
+
+        const uint64_t frameStart = offsetValue(h.ofsFrames) +
+                                    static_cast<uint64_t>(model.frameIndex) * static_cast<uint64_t>(h.frameSize);
+        in_.seek(static_cast<size_t>(frameStart));
+        readVec3(model.frame.scale);
+        readVec3(model.frame.translate);
+        uint8_t nameField[kMd2FrameNameLength] = {};
+        in_.readBytes(nameField, sizeof nameField);
+        model.frame.name = textUpToZero(nameField, sizeof nameField, sizeof nameField);
+
+        const size_t vertexCount = static_cast<size_t>(h.numVertices);
+        model.frameVertices.resize(vertexCount);
+        model.positions.resize(vertexCount);
+        model.normals.resize(vertexCount);
+        const Md2Vec3& scale = model.frame.scale;
+        const Md2Vec3& translate = model.frame.translate;
+        for (size_t i = 0; i < vertexCount; ++i) {
+            Md2PackedVertex& packed = model.frameVertices[i];
+            for (uint8_t& coordinate : packed.position) in_.readUInt8(coordinate);
+            in_.readUInt8(packed.normalIndex);
+            const float x = static_cast<float>(packed.position[0]) * scale.x + translate.x;
+            const float y = static_cast<float>(packed.position[1]) * scale.y + translate.y;
+            const float z = static_cast<float>(packed.position[2]) * scale.z + translate.z;
+            model.positions[i] = Md2Vec3{kMd2PositionScale * x, kMd2PositionScale * z, -kMd2PositionScale * y};
+            if (packed.normalIndex >= kMd2NormalCount) ++model.badNormalIndexCount;
+            model.normals[i] = md2Normal(packed.normalIndex);
+        }
+        return !in_.failed() || fail(ReadError::Truncated, "frame is cut short");
+    }
+
+    ByteReader in_;
+    ReadError error_ = ReadError::None;
+    std::string message_;
+};
+
+}  // namespace
+
+Md2ReadResult readMd2(const uint8_t* data, size_t size, int32_t frameIndex) {
+    return Md2Parser(data, size).run(frameIndex);
+}
+
+}  // namespace modelformat

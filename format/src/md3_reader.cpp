@@ -1,0 +1,304 @@
+// MD3 parsing: validates the file header and every surface's offsets against the data before
+// reading records, then reads every block through its own offset.
+#include "modelformat/md3_reader.h"
+
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace modelformat {
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586476925286766559;
+// Bytes 12..19 of a tag name written by earlier versions of this exporter.
+constexpr uint8_t kLegacyTagNameTail[8] = {'u', 'n', 'k', 'n', 'o', 'w', 'n', 0};
+
+// File offsets are stored as int32 but mean unsigned byte positions: a negative one is read as a
+// position beyond 2 GiB, which no file this reader accepts reaches, so it is refused as out of bounds.
+uint64_t offsetValue(int32_t stored) {
+    return static_cast<uint32_t>(stored);
+}
+
+class Md3Parser {
+public:
+    Md3Parser(const uint8_t* data, size_t size) : in_(data, size) {}
+
+    Md3ReadResult run() {
+        Md3ReadResult result;
+        result.model.fileSize = in_.size();
+        if (parseHeader(result.model) && checkFileBlocks(result.model.header) && readFrames(result.model) &&
+            readTags(result.model) && readSurfaces(result.model)) {
+            result.ok = true;
+            return result;
+        }
+        result.ok = false;
+        result.error = error_;
+        result.message = std::move(message_);
+        result.model = Md3Model{};
+        return result;
+    }
+
+private:
+    bool fail(ReadError error, std::string message) {
+        error_ = error;
+        message_ = std::move(message);
+        return false;
+    }
+
+    bool readText(size_t width, size_t maxLength, std::string& text) {
+        uint8_t field[kMd3SurfaceNameLength] = {};
+        static_assert(kMd3SurfaceNameLength >= kMd3ModelNameLength && kMd3SurfaceNameLength >= kMd3TagNameLength &&
+                          kMd3SurfaceNameLength >= kMd3ShaderNameLength,
+                      "name buffer must hold every MD3 text field");
+        if (!in_.readBytes(field, width)) return false;
+        text = textUpToZero(field, width, maxLength);
+        return true;
+    }
+
+    bool parseHeader(Md3Model& model) {
+        uint8_t magic[4] = {};
+        if (!in_.readBytes(magic, sizeof magic)) return fail(ReadError::Truncated, "file is shorter than its magic");
+        if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0) return fail(ReadError::BadMagic, "file does not start with IDP3");
+        if (!in_.rangeFits(0, 1, kMd3HeaderSize)) {
+            return fail(ReadError::Truncated, "file is shorter than the " + std::to_string(kMd3HeaderSize) + "-byte header");
+        }
+        Md3FileHeader& h = model.header;
+        in_.readInt32(h.version);
+        if (h.version != kMd3Version) {
+            return fail(ReadError::BadVersion, "version " + std::to_string(h.version) + ", expected " + std::to_string(kMd3Version));
+        }
+        readText(kMd3ModelNameLength, kMd3ModelNameLength, h.modelName);
+        in_.readInt32(h.frameCount);
+        in_.readInt32(h.tagCount);
+        in_.readInt32(h.surfaceCount);
+        in_.readInt32(h.skinCount);
+        in_.readInt32(h.framesOffset);
+        in_.readInt32(h.tagsOffset);
+        in_.readInt32(h.surfacesOffset);
+        in_.readInt32(h.endOffset);
+        if (in_.failed()) return fail(ReadError::Truncated, "file header is cut short");
+
+        const std::pair<const char*, int32_t> counts[] = {
+            {"frame count", h.frameCount}, {"tag count", h.tagCount}, {"surface count", h.surfaceCount}, {"skin count", h.skinCount}};
+        for (const auto& count : counts) {
+            if (count.second < 0) return fail(ReadError::NegativeCount, std::string(count.first) + " is " + std::to_string(count.second));
+        }
+        return true;
+    }
+
+    // One rule for every block a header describes: it lies inside [base, limit) and, when it holds
+    // any records, does not start inside the header itself (no writer shares bytes between a
+    // header and its records, and refusing it keeps hostile files from aliasing header fields).
+    bool checkBlock(const char* what, uint64_t base, int32_t offset, uint64_t count, uint64_t recordSize,
+                    uint64_t limit, uint64_t headerSize, const std::string& owner) {
+        if (count > 0 && offsetValue(offset) < headerSize) {
+            return fail(ReadError::BlockOverlapsHeader, owner + std::string(what) + " at offset " +
+                                                            std::to_string(offset) + " starts inside the header");
+        }
+        if (!in_.rangeFits(base + offsetValue(offset), count, recordSize, limit)) {
+            return fail(ReadError::BlockOutOfBounds, owner + std::string(what) + " (" + std::to_string(count) + " x " +
+                                                         std::to_string(recordSize) + " bytes at offset " +
+                                                         std::to_string(offsetValue(offset)) + ") runs past the end");
+        }
+        return true;
+    }
+
+    bool checkFileBlocks(const Md3FileHeader& h) {
+        const uint64_t end = offsetValue(h.endOffset);
+        if (end < offsetValue(h.tagsOffset) || end < offsetValue(h.surfacesOffset)) {
+            return fail(ReadError::BadEndOffset, "end offset " + std::to_string(end) + " lies before the tags or surfaces");
+        }
+        if (end > in_.size()) {
+            return fail(ReadError::Truncated, "end offset " + std::to_string(end) + " is past the file's " +
+                                                  std::to_string(in_.size()) + " bytes");
+        }
+        const uint64_t tagRecords = static_cast<uint64_t>(h.frameCount) * static_cast<uint64_t>(h.tagCount);
+        return checkBlock("frames", 0, h.framesOffset, static_cast<uint64_t>(h.frameCount), kMd3FrameSize, UINT64_MAX,
+                          kMd3HeaderSize, "") &&
+               checkBlock("tags", 0, h.tagsOffset, tagRecords, kMd3TagSize, UINT64_MAX, kMd3HeaderSize, "") &&
+               // Each surface is at least its header long and the next starts after it, so the
+               // surfaces need at least this many bytes; checked before reserving room for them.
+               checkBlock("surfaces", 0, h.surfacesOffset, static_cast<uint64_t>(h.surfaceCount), kMd3SurfaceHeaderSize,
+                          UINT64_MAX, kMd3HeaderSize, "");
+    }
+
+    bool readVec3(Md3Vec3& v) { return in_.readFloat32(v.x) && in_.readFloat32(v.y) && in_.readFloat32(v.z); }
+
+    bool readFrames(Md3Model& model) {
+        const Md3FileHeader& h = model.header;
+        in_.seek(offsetValue(h.framesOffset));
+        model.frames.resize(static_cast<size_t>(h.frameCount));
+        for (Md3FrameRecord& frame : model.frames) {
+            readVec3(frame.minCorner);
+            readVec3(frame.maxCorner);
+            readVec3(frame.localOrigin);
+            in_.readFloat32(frame.radius);
+            readText(kMd3FrameNameLength, kMd3FrameNameLength, frame.name);
+        }
+        // Unreachable after checkFileBlocks; kept so that a mistake there cannot go unnoticed.
+        return !in_.failed() || fail(ReadError::Truncated, "frames are cut short");
+    }
+
+    bool readTags(Md3Model& model) {
+        const Md3FileHeader& h = model.header;
+        in_.seek(offsetValue(h.tagsOffset));
+        model.tags.resize(static_cast<size_t>(h.frameCount) * static_cast<size_t>(h.tagCount));
+        for (Md3TagRecord& tag : model.tags) {
+            uint8_t nameField[kMd3TagNameLength] = {};
+            in_.readBytes(nameField, sizeof nameField);
+            tag.name = md3TagName(nameField);
+            readVec3(tag.origin);
+            for (Md3Vec3& axis : tag.axes) readVec3(axis);
+        }
+        return !in_.failed() || fail(ReadError::Truncated, "tags are cut short");
+    }
+
+    bool readSurfaces(Md3Model& model) {
+        const Md3FileHeader& h = model.header;
+        model.surfaces.resize(static_cast<size_t>(h.surfaceCount));
+        uint64_t start = offsetValue(h.surfacesOffset);
+        for (int32_t index = 0; index < h.surfaceCount; ++index) {
+            Md3Surface& surface = model.surfaces[static_cast<size_t>(index)];
+            if (!readSurface(start, index, surface)) return false;
+            // endOffset >= the header size was checked, so every surface starts after the last.
+            start += offsetValue(surface.header.endOffset);
+        }
+        return true;
+    }
+
+    bool readSurface(uint64_t start, int32_t index, Md3Surface& surface) {
+        const std::string owner = "surface " + std::to_string(index) + " ";
+        if (!in_.rangeFits(start, 1, kMd3SurfaceHeaderSize)) {
+            return fail(ReadError::BlockOutOfBounds, owner + "header at " + std::to_string(start) + " runs past the end");
+        }
+        surface.fileOffset = static_cast<size_t>(start);
+        in_.seek(surface.fileOffset);
+        uint8_t magic[4] = {};
+        in_.readBytes(magic, sizeof magic);
+        if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0) return fail(ReadError::BadMagic, owner + "does not start with IDP3");
+
+        Md3SurfaceHeader& s = surface.header;
+        uint8_t nameField[kMd3SurfaceNameLength] = {};
+        in_.readBytes(nameField, sizeof nameField);
+        s.name = md3SurfaceName(nameField);
+        in_.readInt32(s.frameCount);
+        in_.readInt32(s.shaderCount);
+        in_.readInt32(s.vertexCount);
+        in_.readInt32(s.triangleCount);
+        in_.readInt32(s.trianglesOffset);
+        in_.readInt32(s.shadersOffset);
+        in_.readInt32(s.texCoordsOffset);
+        in_.readInt32(s.verticesOffset);
+        in_.readInt32(s.endOffset);
+        if (in_.failed()) return fail(ReadError::Truncated, owner + "header is cut short");
+
+        const std::pair<const char*, int32_t> counts[] = {{"frame count", s.frameCount},
+                                                          {"shader count", s.shaderCount},
+                                                          {"vertex count", s.vertexCount},
+                                                          {"triangle count", s.triangleCount}};
+        for (const auto& count : counts) {
+            if (count.second < 0) {
+                return fail(ReadError::NegativeCount, owner + count.first + " is " + std::to_string(count.second));
+            }
+        }
+        if (s.frameCount == 0) return fail(ReadError::MissingFrames, owner + "has no frames");
+
+        const uint64_t length = offsetValue(s.endOffset);
+        if (length < static_cast<uint64_t>(kMd3SurfaceHeaderSize)) {
+            return fail(ReadError::BadEndOffset, owner + "end offset " + std::to_string(s.endOffset) + " lies inside its header");
+        }
+        if (!in_.rangeFits(start, 1, length)) {
+            return fail(ReadError::BlockOutOfBounds, owner + "(" + std::to_string(length) + " bytes at " +
+                                                         std::to_string(start) + ") runs past the end of the file");
+        }
+        const uint64_t limit = start + length;
+        const uint64_t vertexRecords = static_cast<uint64_t>(s.frameCount) * static_cast<uint64_t>(s.vertexCount);
+        if (!checkBlock("shaders", start, s.shadersOffset, static_cast<uint64_t>(s.shaderCount), kMd3ShaderSize, limit,
+                        kMd3SurfaceHeaderSize, owner) ||
+            !checkBlock("triangles", start, s.trianglesOffset, static_cast<uint64_t>(s.triangleCount), kMd3TriangleSize,
+                        limit, kMd3SurfaceHeaderSize, owner) ||
+            !checkBlock("texture coordinates", start, s.texCoordsOffset, static_cast<uint64_t>(s.vertexCount),
+                        kMd3TexCoordSize, limit, kMd3SurfaceHeaderSize, owner) ||
+            !checkBlock("vertices", start, s.verticesOffset, vertexRecords, kMd3VertexSize, limit, kMd3SurfaceHeaderSize,
+                        owner)) {
+            return false;
+        }
+
+        // Blocks are read each through its own offset: writers disagree on their order.
+        in_.seek(static_cast<size_t>(start + offsetValue(s.shadersOffset)));
+        surface.shaders.resize(static_cast<size_t>(s.shaderCount));
+        for (Md3ShaderRecord& shader : surface.shaders) {
+            // The name may run into the index word (this project's writer uses all 68 bytes), so
+            // the word is read again on its own from the last four bytes of the record.
+            const size_t recordStart = in_.position();
+            readText(kMd3ShaderNameLength, kMd3ShaderNameLength, shader.name);
+            in_.seek(recordStart + kMd3ShaderSize - 4);
+            in_.readInt32(shader.shaderIndex);
+        }
+
+        in_.seek(static_cast<size_t>(start + offsetValue(s.trianglesOffset)));
+        surface.triangles.resize(static_cast<size_t>(s.triangleCount));
+        for (size_t t = 0; t < surface.triangles.size(); ++t) {
+            for (int32_t& vertex : surface.triangles[t].indices) {
+                in_.readInt32(vertex);
+                if (vertex < 0 || vertex >= s.vertexCount) {
+                    return fail(ReadError::IndexOutOfRange, owner + "triangle " + std::to_string(t) + " uses vertex " +
+                                                                std::to_string(vertex) + " of " + std::to_string(s.vertexCount));
+                }
+            }
+        }
+
+        in_.seek(static_cast<size_t>(start + offsetValue(s.texCoordsOffset)));
+        surface.texCoords.resize(static_cast<size_t>(s.vertexCount));
+        for (Md3TexCoord& st : surface.texCoords) {
+            in_.readFloat32(st.s);
+            in_.readFloat32(st.t);
+        }
+
+        in_.seek(static_cast<size_t>(start + offsetValue(s.verticesOffset)));
+        surface.vertices.resize(static_cast<size_t>(vertexRecords));
+        for (Md3Vertex& vertex : surface.vertices) {
+            in_.readInt16(vertex.x);
+            in_.readInt16(vertex.y);
+            in_.readInt16(vertex.z);
+            in_.readUInt8(vertex.normalPolar);
+            in_.readUInt8(vertex.normalAzimuth);
+        }
+        return !in_.failed() || fail(ReadError::Truncated, owner + "records are cut short");
+    }
+
+    ByteReader in_;
+    ReadError error_ = ReadError::None;
+    std::string message_;
+};
+
+}  // namespace
+
+Md3ReadResult readMd3(const uint8_t* data, size_t size) {
+    return Md3Parser(data, size).run();
+}
+
+Md3Vec3 decodeMd3Normal(uint8_t polar, uint8_t azimuth) {
+    const double polarAngle = polar * kTwoPi / 256.0;
+    const double azimuthAngle = azimuth * kTwoPi / 256.0;
+    return Md3Vec3{static_cast<float>(std::cos(azimuthAngle) * std::sin(polarAngle)),
+                   static_cast<float>(std::sin(azimuthAngle) * std::sin(polarAngle)),
+                   static_cast<float>(std::cos(polarAngle))};
+}
+
+std::string md3TagName(const uint8_t (&field)[kMd3TagNameLength]) {
+    bool zeroInLegacyName = false;
+    for (size_t i = 0; i < kMd3LegacyTagNameLength; ++i) zeroInLegacyName = zeroInLegacyName || field[i] == 0;
+    if (!zeroInLegacyName &&
+        std::memcmp(field + kMd3LegacyTagNameLength, kLegacyTagNameTail, sizeof kLegacyTagNameTail) == 0) {
+        return textUpToZero(field, kMd3TagNameLength, kMd3LegacyTagNameLength);
+    }
+    return textUpToZero(field, kMd3TagNameLength, kMd3TagNameMaxLength);
+}
+
+std::string md3SurfaceName(const uint8_t (&field)[kMd3SurfaceNameLength]) {
+    return textUpToZero(field, kMd3SurfaceNameLength, kMd3SurfaceNameMaxLength);
+}
+
+}  // namespace modelformat

@@ -1,0 +1,42 @@
+// libFuzzer target: the MD2 reader on arbitrary bytes, decoding the frame the import asks for and
+// the last one. An accepted model must hold what its header says, with every index in range.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+
+#include "modelformat/md2_reader.h"
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+void check(const modelformat::Md2ReadResult& result) {
+    using namespace modelformat;
+    if (!result.ok) {
+        require(result.error != ReadError::None && !result.message.empty());
+        return;
+    }
+    const Md2Model& model = result.model;
+    const Md2Header& h = model.header;
+    require(model.texCoords.size() == static_cast<size_t>(h.numTexCoords));
+    require(model.textureCoordinates.size() == model.texCoords.size());
+    require(model.triangles.size() == static_cast<size_t>(h.numTriangles));
+    require(model.positions.size() == static_cast<size_t>(h.numVertices));
+    require(model.normals.size() == model.positions.size());
+    require(h.numFrames == 0 ? model.frameIndex == -1 : (model.frameIndex >= 0 && model.frameIndex < h.numFrames));
+    for (const Md2Triangle& triangle : model.triangles) {
+        for (int16_t index : triangle.vertexIndices) require(index >= 0 && index < h.numVertices);
+        for (int16_t index : triangle.texCoordIndices) require(index >= 0 && index < h.numTexCoords);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    check(modelformat::readMd2(data, size, modelformat::kMd2ImportFrame));
+    check(modelformat::readMd2(data, size, std::numeric_limits<int32_t>::max()));
+    return 0;
+}

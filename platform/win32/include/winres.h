@@ -1,0 +1,64 @@
+// Win32 constants shared by resource scripts and C++ code: window, dialog and control styles.
+// Only #define lines live here, so the resource compiler's preprocessor can read it too.
+#ifndef WIN32_STANDIN_WINRES_H
+#define WIN32_STANDIN_WINRES_H
+
+#define WS_OVERLAPPED 0x00000000L
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_DISABLED 0x08000000L
+#define WS_BORDER 0x00800000L
+#define WS_DLGFRAME 0x00400000L
+#define WS_CAPTION 0x00C00000L
+#define WS_SYSMENU 0x00080000L
+#define WS_VSCROLL 0x00200000L
+#define WS_HSCROLL 0x00100000L
+#define WS_GROUP 0x00020000L
+#define WS_TABSTOP 0x00010000L
+
+#define WS_EX_DLGMODALFRAME 0x00000001L
+#define WS_EX_TOOLWINDOW 0x00000080L
+#define WS_EX_CLIENTEDGE 0x00000200L
+#define WS_EX_STATICEDGE 0x00020000L
+
+#define DS_FIXEDSYS 0x0008L
+#define DS_SETFONT 0x40L
+#define DS_MODALFRAME 0x80L
+#define DS_CENTER 0x0800L
+#define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
+
+#define SS_LEFT 0x00000000L
+#define SS_CENTER 0x00000001L
+#define SS_RIGHT 0x00000002L
+
+#define BS_PUSHBUTTON 0x00000000L
+#define BS_DEFPUSHBUTTON 0x00000001L
+#define BS_CHECKBOX 0x00000002L
+#define BS_AUTOCHECKBOX 0x00000003L
+#define BS_GROUPBOX 0x00000007L
+
+#define ES_LEFT 0x0000L
+#define ES_MULTILINE 0x0004L
+#define ES_AUTOHSCROLL 0x0080L
+#define ES_READONLY 0x0800L
+
+#define TBS_HORZ 0x0000
+#define TBS_VERT 0x0002
+#define TBS_NOTICKS 0x0010
+
+#define IDC_STATIC (-1)
+
+// Command ids of the standard dialog buttons.
+#define IDOK 1
+#define IDCANCEL 2
+
+#define VS_VERSION_INFO 1
+#define VS_FF_DEBUG 0x00000001L
+#define VOS__WINDOWS32 0x00000004L
+#define VOS_NT_WINDOWS32 0x00040004L
+#define VFT_APP 0x00000001L
+#define VFT_DLL 0x00000002L
+#define VFT2_UNKNOWN 0x00000000L
+
+#endif

@@ -1,0 +1,16 @@
+// Checks that every model a reader accepts must pass, whatever bytes it came from: counts agree
+// with the vectors, indices are in range, everything lies inside the file.
+#ifndef TESTS_FORMAT_READ_MODEL_CHECKS_H
+#define TESTS_FORMAT_READ_MODEL_CHECKS_H
+
+#include "modelformat/md2_reader.h"
+#include "modelformat/md3_reader.h"
+
+namespace testmodels {
+
+void expectConsistent(const modelformat::Md3Model& model);
+void expectConsistent(const modelformat::Md2Model& model);
+
+}  // namespace testmodels
+
+#endif
