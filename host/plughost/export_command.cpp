@@ -1,21 +1,19 @@
-// plughost export: the scene written to an MD3 file with the options a person would set in
-// the exporter's options dialog, then a short summary of the file.
+// plughost export: the scene exported through the exporter plug-in, its options dialog worked by
+// the terminal desktop as a person would from the command line's flags, then a short summary of
+// the written file.
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include <demo_scene.h>
-#include <export_options.h>
-#include <md3_file_writer.h>
 #include <modelformat/md3_reader.h>
-#include <plugin_module.h>
 
-#include "commands.h"
-#include "terminal_desktop.h"
+#include "session.h"
 
 namespace host {
 
@@ -25,27 +23,87 @@ const char kExportHelp[] =
     "usage: plughost export [OUT.md3] [options]\n"
     "\n"
     "Exports the demo scene (an animated figure with tag_torso, tag_head and tag_weapon) to an\n"
-    "MD3 file (default: demo.md3). The options are what a person sets in the exporter's options\n"
-    "dialog; without --from/--to the range is frame 0 alone, as the dialog opens.\n"
+    "MD3 file (default: demo.md3) through the exporter plug-in. The options are what a person\n"
+    "does in the exporter's options dialog; without --from/--to the range is frame 0 alone, as\n"
+    "the dialog opens.\n"
     "\n"
-    "options:\n"
-    "  --from N              first end of the frame range (0 to 400)\n"
-    "  --to N                second end of the frame range (0 to 400); the ends may come in any order\n"
-    "  --only-objects TEXT   export only objects whose name starts with one of the comma-separated\n"
-    "                        prefixes, typed as in the dialog (blanks are kept)\n"
-    "  --only-tags TEXT      export only the comma-separated tags named\n"
-    "  --no-relative         tags and vertices as they are in the scene, not relative to\n"
-    "                        'tag_torso' or 'tag_head'\n"
-    "  --no-smart-paths      write paths whole instead of from their 'models' folder on\n"
-    "  --keep-bip            also export objects whose name starts with 'Bip'\n"
-    "  --no-warnings         show no warnings about the surfaces\n"
+    "dialog options:\n"
+    "  --from N              move the first frame slider to N (0 to 400)\n"
+    "  --to N                move the second frame slider to N (0 to 400); the ends may come in\n"
+    "                        either order\n"
+    "  --only-objects TEXT   tick 'Only Objects Whose Name Starts With' and type the comma-\n"
+    "                        separated prefixes (blanks are kept, as typed)\n"
+    "  --only-tags TEXT      tick 'Only the Following Tags' and type the comma-separated names\n"
+    "  --no-relative         untick 'Vertex Positions Relative to tag_torso or tag_head'\n"
+    "  --no-smart-paths      untick 'Smart Paths' (write texture and model paths whole)\n"
+    "  --keep-bip            untick 'Ignore Objects Whose Name Starts With Bip'\n"
+    "  --no-warnings         untick 'Show Warning Dialogs'\n"
+    "\n"
+    "host options:\n"
+    "  --no-prompts          export without the dialog, at the current time's frame\n"
+    "  --time TICKS          the scene's current time (4800 ticks a second; default 0)\n"
+    "  --select NAME[,NAME]  select these nodes\n"
+    "  --selected-only       export the selected nodes only\n"
     "  -h, --help            show this help\n"
+    "\n"
+    "Warnings appear on standard error; on a terminal a progress line shows what is written.\n"
+    "Exit status: 0 when the export answered success, 1 when it failed, 2 for a usage error.\n"
     "\n"
     "examples:\n"
     "  plughost export demo.md3 --from 0 --to 39\n"
-    "  plughost export upper.md3 --from 0 --to 39 --only-objects torso,head --only-tags tag_head,tag_weapon\n";
+    "  plughost export upper.md3 --from 0 --to 39 --only-objects torso,head --only-tags tag_head,tag_weapon\n"
+    "  plughost export still.md3 --no-prompts --time 1600\n";
 
+// The options dialog's controls, as a person finds them.
+constexpr int kOptionsDialog = 101;
+constexpr int kSliderFrom = 1004;
+constexpr int kSliderTo = 1005;
+constexpr int kExportNow = 1008;
+constexpr int kRelativeToTag = 1009;
+constexpr int kSmartPaths = 1010;
+constexpr int kNamePrefixes = 1011;
+constexpr int kUseNamePrefixes = 1012;
+constexpr int kUseTagList = 1013;
+constexpr int kTagNames = 1014;
+constexpr int kIgnoreBip = 1015;
+constexpr int kShowWarnings = 1017;
 constexpr int kFrameLimit = 400;
+
+struct DialogChoices {
+    int from = -1; // -1: slider left alone
+    int to = -1;
+    bool useObjects = false;
+    std::string objects;
+    bool useTags = false;
+    std::string tags;
+    bool relative = true;
+    bool smartPaths = true;
+    bool ignoreBip = true;
+    bool warnings = true;
+};
+
+// Works the options dialog once, then presses "Export Now".
+void actInOptionsDialog(HWND dialog, const DialogChoices& choices) {
+    if (choices.from >= 0) {
+        win32::user::dragTrackbar(dialog, kSliderFrom, choices.from);
+    }
+    if (choices.to >= 0) {
+        win32::user::dragTrackbar(dialog, kSliderTo, choices.to);
+    }
+    if (choices.useObjects) {
+        win32::user::setChecked(dialog, kUseNamePrefixes, true);
+        win32::user::typeText(dialog, kNamePrefixes, choices.objects);
+    }
+    if (choices.useTags) {
+        win32::user::setChecked(dialog, kUseTagList, true);
+        win32::user::typeText(dialog, kTagNames, choices.tags);
+    }
+    win32::user::setChecked(dialog, kRelativeToTag, choices.relative);
+    win32::user::setChecked(dialog, kSmartPaths, choices.smartPaths);
+    win32::user::setChecked(dialog, kIgnoreBip, choices.ignoreBip);
+    win32::user::setChecked(dialog, kShowWarnings, choices.warnings);
+    win32::user::click(dialog, kExportNow);
+}
 
 bool parseFrame(const std::string& text, int& frame) {
     char* end = nullptr;
@@ -57,22 +115,14 @@ bool parseFrame(const std::string& text, int& frame) {
     return true;
 }
 
-// The comma-separated entries as the dialog splits them: non-empty runs, blanks kept, at most
-// the 126 characters an edit gives.
-void splitList(const std::string& typed, std::list<std::string>& list) {
-    const std::string text = typed.substr(0, 126);
-    size_t start = 0;
-    while (start <= text.size()) {
-        const size_t comma = text.find(',', start);
-        const std::string token = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (!token.empty()) {
-            list.push_back(token);
-        }
-        if (comma == std::string::npos) {
-            break;
-        }
-        start = comma + 1;
+bool parseTicks(const std::string& text, TimeValue& ticks) {
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || end == nullptr || *end != '\0' || value < INT32_MIN || value > INT32_MAX) {
+        return false;
     }
+    ticks = static_cast<TimeValue>(value);
+    return true;
 }
 
 // Which file stands at a path: a finished export puts a new file there.
@@ -112,69 +162,92 @@ void printSummary(const std::string& path) {
         std::printf("  tag %s\n", model.tag(0, t).name.c_str());
     }
     for (const modelformat::Md3Surface& surface : model.surfaces) {
-        std::printf("  surface %s: %d vertices, %d triangles%s%s\n", surface.header.name.c_str(),
-                    surface.header.vertexCount, surface.header.triangleCount, surface.shaders.empty() ? "" : ", shader ",
-                    surface.shaders.empty() ? "" : surface.shaders.front().name.c_str());
+        std::printf("  surface %s: %d vertices, %d triangles", surface.header.name.c_str(), surface.header.vertexCount,
+                    surface.header.triangleCount);
+        if (!surface.shaders.empty()) {
+            std::printf(", shader %s", surface.shaders.front().name.c_str());
+        }
+        std::printf("\n");
     }
+}
+
+std::vector<std::string> splitNames(const std::string& text) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = text.find(',', start);
+        const std::string name = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!name.empty()) {
+            names.push_back(name);
+        }
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    return names;
 }
 
 }  // namespace
 
-int runExport(const std::vector<std::string>& args) {
+int runExport(const CommonOptions& common, const std::vector<std::string>& args) {
     std::string output = "demo.md3";
     bool outputGiven = false;
-    int from = 0;
-    int to = 0;
-    std::string onlyObjects;
-    std::string onlyTags;
-    bool useObjects = false;
-    bool useTags = false;
-    bool relative = true;
-    bool smartPaths = true;
-    bool ignoreBip = true;
-    bool warnings = true;
+    DialogChoices choices;
+    bool noPrompts = false;
+    TimeValue time = 0;
+    std::string selection;
+    bool selectedOnly = false;
 
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "plughost export: %s needs a value\n", arg.c_str());
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        std::string text;
+        std::string value;
         if (arg == "-h" || arg == "--help") {
             std::fputs(kExportHelp, stdout);
             return kExitOk;
         } else if (arg == "--from" || arg == "--to") {
-            if (!value(text)) {
+            if (!takeValue(args, i, value, "export")) {
                 return kExitUsage;
             }
-            if (!parseFrame(text, arg == "--from" ? from : to)) {
+            if (!parseFrame(value, arg == "--from" ? choices.from : choices.to)) {
                 std::fprintf(stderr, "plughost export: %s wants a frame from 0 to %d, not '%s'\n", arg.c_str(),
-                             kFrameLimit, text.c_str());
+                             kFrameLimit, value.c_str());
                 return kExitUsage;
             }
         } else if (arg == "--only-objects") {
-            if (!value(onlyObjects)) {
+            if (!takeValue(args, i, choices.objects, "export")) {
                 return kExitUsage;
             }
-            useObjects = true;
+            choices.useObjects = true;
         } else if (arg == "--only-tags") {
-            if (!value(onlyTags)) {
+            if (!takeValue(args, i, choices.tags, "export")) {
                 return kExitUsage;
             }
-            useTags = true;
+            choices.useTags = true;
         } else if (arg == "--no-relative") {
-            relative = false;
+            choices.relative = false;
         } else if (arg == "--no-smart-paths") {
-            smartPaths = false;
+            choices.smartPaths = false;
         } else if (arg == "--keep-bip") {
-            ignoreBip = false;
+            choices.ignoreBip = false;
         } else if (arg == "--no-warnings") {
-            warnings = false;
+            choices.warnings = false;
+        } else if (arg == "--no-prompts") {
+            noPrompts = true;
+        } else if (arg == "--time") {
+            if (!takeValue(args, i, value, "export")) {
+                return kExitUsage;
+            }
+            if (!parseTicks(value, time)) {
+                std::fprintf(stderr, "plughost export: --time wants a whole number of ticks, not '%s'\n", value.c_str());
+                return kExitUsage;
+            }
+        } else if (arg == "--select") {
+            if (!takeValue(args, i, selection, "export")) {
+                return kExitUsage;
+            }
+        } else if (arg == "--selected-only") {
+            selectedOnly = true;
         } else if (!arg.empty() && arg[0] == '-') {
             std::fprintf(stderr, "plughost export: unknown option '%s' (try 'plughost export --help')\n", arg.c_str());
             return kExitUsage;
@@ -187,38 +260,45 @@ int runExport(const std::vector<std::string>& args) {
         }
     }
 
-    TerminalDesktop desktop;
-    win32::setDesktop(&desktop);
-    DllMain(GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH, nullptr);
+    Session session(common);
+    session.reportLoadErrors("export");
+    std::unique_ptr<ExportPluginInterface> exporter(session.plugins().createExporter("MD3"));
+    if (exporter == nullptr) {
+        std::fprintf(stderr, "plughost export: no loaded plug-in exports MD3 files\n");
+        return kExitFailed;
+    }
 
     SetFrameRate(kDemoFrameRate);
     Scene scene;
     buildDemoScene(scene);
+    for (const std::string& name : splitNames(selection)) {
+        SceneNode* node = scene.findNode(name);
+        if (node == nullptr) {
+            std::fprintf(stderr, "plughost export: --select names '%s', which the scene does not have\n", name.c_str());
+            return kExitUsage;
+        }
+        node->setSelected(true);
+    }
     HostInterface hostInterface;
+    hostInterface.SetTime(time);
 
-    // What the dialog's close does with the person's settings.
-    exportOptions.ticksPerFrame = GetTicksPerFrame();
-    exportOptions.startFrame = from < to ? from : to;
-    exportOptions.endFrame = from < to ? to : from;
-    exportOptions.relativeToTag = relative;
-    exportOptions.smartPaths = smartPaths;
-    exportOptions.ignoreBip = ignoreBip;
-    exportOptions.useNamePrefixes = useObjects;
-    exportOptions.useTagList = useTags;
-    exportOptions.showWarnings = warnings;
-    if (useObjects) {
-        splitList(onlyObjects, exportOptions.namePrefixes);
-    }
-    if (useTags) {
-        splitList(onlyTags, exportOptions.tagNames);
-    }
+    bool dialogWorked = false;
+    session.desktop().setIgnoredDialog(kOptionsDialog);
+    session.desktop().setPerson([&](HWND dialog) {
+        if (dialogWorked || win32::dialogResourceId(dialog) != kOptionsDialog) {
+            return false;
+        }
+        dialogWorked = true;
+        actInOptionsDialog(dialog, choices);
+        return true;
+    });
 
     const FileIdentity before = identify(output);
-    Md3FileWriter writer;
-    const int result = writer.writeFile(output.c_str(), scene.exportContext(), &hostInterface, FALSE, 0);
-    win32::setDesktop(nullptr);
+    const int result = exporter->DoExport(output.c_str(), scene.exportContext(), &hostInterface, noPrompts ? TRUE : FALSE,
+                                          selectedOnly ? SCENE_EXPORT_SELECTED : 0);
+    exporter.reset();
     if (result == 0) {
-        std::fprintf(stderr, "plughost export: could not write '%s'\n", output.c_str());
+        std::fprintf(stderr, "plughost export: the export of '%s' failed; nothing was written\n", output.c_str());
         return kExitFailed;
     }
     if (identify(output) == before) {

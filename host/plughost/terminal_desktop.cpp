@@ -46,9 +46,8 @@ void TerminalDesktop::windowTextChanged(HWND window, const std::string& text) {
     if (!terminal_ || window == nullptr) {
         return;
     }
-    // Only the texts of modeless windows are progress; a modal dialog's labels are not.
     HWND top = GetParent(window);
-    if (top == nullptr || top == GetDesktopWindow()) {
+    if (top == nullptr || top == GetDesktopWindow() || win32::dialogResourceId(top) == ignoredDialog_) {
         return;
     }
     std::fprintf(out_, "\r\033[K%s", oneLine(text).c_str());

@@ -25,6 +25,9 @@ public:
 
     // What the person does when a modal dialog waits; without it the person does nothing.
     void setPerson(std::function<bool(HWND)> person) { person_ = std::move(person); }
+    // Text changes inside the dialog built from this template are the person's own doing,
+    // not progress.
+    void setIgnoredDialog(int resourceId) { ignoredDialog_ = resourceId; }
     int warnings() const { return warnings_; }
 
 private:
@@ -35,6 +38,7 @@ private:
     bool progressShown_ = false;
     std::function<bool(HWND)> person_;
     int warnings_ = 0;
+    int ignoredDialog_ = -1;
 };
 
 // A message box's text on one line: its line breaks become blanks.
