@@ -12,6 +12,10 @@ endfunction()
 function(qmp_plugin_module target suffix)
   set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ${suffix}
                                              CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
-  target_link_options(${target} PRIVATE
-    -Wl,--version-script=${PROJECT_SOURCE_DIR}/plugin_common/plugin_exports.map -Wl,--no-undefined)
+  target_link_options(${target} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/plugin_common/plugin_exports.map)
+  # Every symbol a module needs must come from the libraries it names; under the sanitizers
+  # their runtime is supplied by the program instead.
+  if(NOT QMP_SANITIZE)
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
 endfunction()

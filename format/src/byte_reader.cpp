@@ -89,8 +89,12 @@ bool ByteReader::readFloat32(float& value) noexcept {
 }
 
 bool ByteReader::readBytes(uint8_t* destination, size_t count) noexcept {
+    if (destination == nullptr && count > 0) {
+        failed_ = true;
+        return false;
+    }
     if (!take(count)) {
-        if (destination != nullptr && count > 0) std::memset(destination, 0, count);
+        if (count > 0) std::memset(destination, 0, count);
         return false;
     }
     if (count > 0) std::memcpy(destination, data_ + position_, count);

@@ -11,7 +11,7 @@ namespace modelformat {
 
 constexpr size_t kMd2NormalCount = 162;
 
-// The table in the order the file's indices use (file axes: X forward, Y left, Z up).
+// The table in the order the file's indices use, in the file's axes.
 extern const std::array<Md2Vec3, kMd2NormalCount> kMd2Normals;
 
 // Entry `index`, or the up vector (0, 0, 1) for an index past the table.
