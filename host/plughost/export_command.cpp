@@ -11,7 +11,7 @@
 #include <string>
 
 #include <demo_scene.h>
-#include <modelformat/md3_reader.h>
+#include <modelformat/model_limits.h>
 
 #include "session.h"
 
@@ -156,8 +156,9 @@ void printSummary(const std::string& path) {
         return;
     }
     const modelformat::Md3Model& model = read.model;
-    std::printf("wrote %s: %zu bytes, %d frames, %d tags, %d surfaces\n", path.c_str(), bytes.size(),
-                model.header.frameCount, model.header.tagCount, model.header.surfaceCount);
+    std::printf("wrote %s: %s, %s, %s, %s\n", path.c_str(), counted(static_cast<long long>(bytes.size()), "byte").c_str(),
+                counted(model.header.frameCount, "frame").c_str(), counted(model.header.tagCount, "tag").c_str(),
+                counted(model.header.surfaceCount, "surface").c_str());
     for (int32_t t = 0; t < model.header.tagCount && model.header.frameCount > 0; ++t) {
         std::printf("  tag %s\n", model.tag(0, t).name.c_str());
     }
@@ -168,6 +169,9 @@ void printSummary(const std::string& path) {
             std::printf(", shader %s", surface.shaders.front().name.c_str());
         }
         std::printf("\n");
+    }
+    for (const modelformat::LimitBreach& breach : modelformat::checkMd3Limits(model)) {
+        std::fprintf(stderr, "warning: %s: %s\n", breach.where.c_str(), breach.message.c_str());
     }
 }
 

@@ -14,6 +14,7 @@ const char kUsage[] =
     "commands:\n"
     "  export [OUT.md3]   export the demo scene through the exporter plug-in\n"
     "  import FILE        import an MD3 or MD2 file through the importer plug-in\n"
+    "  check FILE         report an MD3 or MD2 file's structure and what it breaks\n"
     "  plugins            list the loaded plug-in modules\n"
     "\n"
     "Each command has --help. The plug-in modules are loaded from DIR, else from the folder\n"
@@ -22,6 +23,7 @@ const char kUsage[] =
     "examples:\n"
     "  plughost export demo.md3 --from 0 --to 39\n"
     "  plughost import models/players/sarge/upper.md3\n"
+    "  plughost check demo.md3\n"
     "  plughost plugins --json\n";
 
 }  // namespace
@@ -52,6 +54,9 @@ int main(int argc, char** argv) {
     }
     if (command == "import") {
         return host::runImport(common, args);
+    }
+    if (command == "check") {
+        return host::runCheck(common, args);
     }
     if (command == "plugins") {
         return host::runPlugins(common, args);

@@ -32,4 +32,8 @@ bool takeValue(const std::vector<std::string>& args, size_t& i, std::string& val
     return true;
 }
 
+std::string counted(long long count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 }  // namespace host

@@ -39,9 +39,13 @@ private:
 // Takes the value after a flag; prints a usage error when there is none.
 bool takeValue(const std::vector<std::string>& args, size_t& i, std::string& value, const char* command);
 
+// "1 frame", "2 frames".
+std::string counted(long long count, const std::string& noun);
+
 int runExport(const CommonOptions& common, const std::vector<std::string>& args);
 int runImport(const CommonOptions& common, const std::vector<std::string>& args);
 int runPlugins(const CommonOptions& common, const std::vector<std::string>& args);
+int runCheck(const CommonOptions& common, const std::vector<std::string>& args);
 
 }  // namespace host
 

@@ -1,0 +1,192 @@
+// plughost check: an MD3 or MD2 file read on its own and reported in plain words: its
+// structure, and every place where it breaks the format or what the games accept.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <modelformat/byte_reader.h>
+#include <modelformat/model_limits.h>
+
+#include "json_writer.h"
+#include "session.h"
+
+namespace host {
+
+namespace {
+
+const char kCheckHelp[] =
+    "usage: plughost check FILE [--json]\n"
+    "\n"
+    "Reads an MD3 (Quake III) or MD2 (Quake II) file and reports its structure and every place\n"
+    "where it breaks the format or the games' limits: Quake III refuses a surface of 1000 or more\n"
+    "vertices or more than 1999 triangles; more than 1024 frames, 32 surfaces or 16 tags, or\n"
+    "names of 64 characters or more, are beyond what the format's tools accept.\n"
+    "\n"
+    "options:\n"
+    "  --json       print one JSON object instead\n"
+    "  -h, --help   show this help\n"
+    "\n"
+    "Exit status: 0 when the file passes, 1 when it breaks the format or a limit, 2 for a usage\n"
+    "error or a file that cannot be read.\n"
+    "\n"
+    "examples:\n"
+    "  plughost check upper.md3\n"
+    "  plughost check tris.md2 --json\n";
+
+struct Report {
+    std::string format;        // "MD3", "MD2" or "unknown"
+    std::string error;         // why the file does not read; empty when it does
+    std::vector<std::string> lines;     // the structure, in plain words
+    std::string structureJson;          // the same for --json (members without braces)
+    std::vector<modelformat::LimitBreach> breaches;
+};
+
+Report checkMd3(const std::vector<uint8_t>& bytes) {
+    Report report;
+    report.format = "MD3";
+    const modelformat::Md3ReadResult read = modelformat::readMd3(bytes);
+    if (!read.ok) {
+        report.error = read.message;
+        return report;
+    }
+    const modelformat::Md3Model& model = read.model;
+    report.lines.push_back(counted(model.header.frameCount, "frame") + ", " + counted(model.header.tagCount, "tag") +
+                           ", " + counted(model.header.surfaceCount, "surface") + ", " +
+                           counted(static_cast<long long>(bytes.size()), "byte"));
+    std::string tagsJson;
+    for (int32_t t = 0; t < model.header.tagCount && model.header.frameCount > 0; ++t) {
+        report.lines.push_back("tag " + model.tag(0, t).name);
+        tagsJson += (t == 0 ? "" : ", ") + jsonString(model.tag(0, t).name);
+    }
+    std::string surfacesJson;
+    for (size_t s = 0; s < model.surfaces.size(); ++s) {
+        const modelformat::Md3Surface& surface = model.surfaces[s];
+        std::string line = "surface " + surface.header.name + ": " + std::to_string(surface.header.vertexCount) +
+                           (surface.header.vertexCount == 1 ? " vertex, " : " vertices, ") +
+                           counted(surface.header.triangleCount, "triangle");
+        std::string shadersJson;
+        for (size_t k = 0; k < surface.shaders.size(); ++k) {
+            line += (k == 0 ? ", shader " : ", ") + surface.shaders[k].name;
+            shadersJson += (k == 0 ? "" : ", ") + jsonString(surface.shaders[k].name);
+        }
+        report.lines.push_back(line);
+        surfacesJson += std::string(s == 0 ? "" : ", ") + "{\"name\": " + jsonString(surface.header.name) +
+                        ", \"vertices\": " + std::to_string(surface.header.vertexCount) +
+                        ", \"triangles\": " + std::to_string(surface.header.triangleCount) + ", \"shaders\": [" +
+                        shadersJson + "]}";
+    }
+    report.structureJson = "\"frames\": " + std::to_string(model.header.frameCount) + ", \"tags\": [" + tagsJson +
+                           "], \"surfaces\": [" + surfacesJson + "]";
+    report.breaches = modelformat::checkMd3Limits(model);
+    return report;
+}
+
+Report checkMd2(const std::vector<uint8_t>& bytes) {
+    Report report;
+    report.format = "MD2";
+    const modelformat::Md2ReadResult read = modelformat::readMd2(bytes, 0);
+    if (!read.ok) {
+        report.error = read.message;
+        return report;
+    }
+    const modelformat::Md2Header& header = read.model.header;
+    report.lines.push_back(counted(header.numFrames, "frame") + ", " + std::to_string(header.numVertices) +
+                           (header.numVertices == 1 ? " vertex, " : " vertices, ") +
+                           counted(header.numTriangles, "triangle") + ", " +
+                           counted(header.numTexCoords, "texture coordinate") + ", skin " +
+                           std::to_string(header.skinWidth) + " x " + std::to_string(header.skinHeight) + ", " +
+                           counted(static_cast<long long>(bytes.size()), "byte"));
+    if (read.model.badNormalIndexCount > 0) {
+        report.lines.push_back(std::to_string(read.model.badNormalIndexCount) +
+                               " vertex normal indices lie outside the normal table");
+    }
+    report.structureJson = "\"frames\": " + std::to_string(header.numFrames) +
+                           ", \"vertices\": " + std::to_string(header.numVertices) +
+                           ", \"triangles\": " + std::to_string(header.numTriangles) +
+                           ", \"textureCoordinates\": " + std::to_string(header.numTexCoords) +
+                           ", \"skin\": [" + std::to_string(header.skinWidth) + ", " +
+                           std::to_string(header.skinHeight) + "]";
+    report.breaches = modelformat::checkMd2Limits(read.model);
+    return report;
+}
+
+}  // namespace
+
+int runCheck(const CommonOptions& /*common*/, const std::vector<std::string>& args) {
+    std::string input;
+    bool json = false;
+    for (const std::string& arg : args) {
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kCheckHelp, stdout);
+            return kExitOk;
+        } else if (arg == "--json") {
+            json = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            std::fprintf(stderr, "plughost check: unknown option '%s' (try 'plughost check --help')\n", arg.c_str());
+            return kExitUsage;
+        } else if (input.empty()) {
+            input = arg;
+        } else {
+            std::fprintf(stderr, "plughost check: more than one file given ('%s')\n", arg.c_str());
+            return kExitUsage;
+        }
+    }
+    if (input.empty()) {
+        std::fputs("plughost check: which file? (try 'plughost check --help')\n", stderr);
+        return kExitUsage;
+    }
+    std::FILE* file = std::fopen(input.c_str(), "rb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "plughost check: cannot open '%s'\n", input.c_str());
+        return kExitUsage;
+    }
+    std::vector<uint8_t> bytes;
+    const modelformat::ReadError readError = modelformat::readFileBytes(file, modelformat::FileReadStart::FileStart, bytes);
+    std::fclose(file);
+    if (readError != modelformat::ReadError::None) {
+        std::fprintf(stderr, "plughost check: cannot read '%s' (%s)\n", input.c_str(),
+                     modelformat::readErrorName(readError));
+        return kExitUsage;
+    }
+
+    Report report;
+    const auto magicIs = [&bytes](const char* magic) {
+        return bytes.size() >= 4 && std::equal(magic, magic + 4, bytes.begin());
+    };
+    if (magicIs("IDP3")) {
+        report = checkMd3(bytes);
+    } else if (magicIs("IDP2")) {
+        report = checkMd2(bytes);
+    } else {
+        report.format = "unknown";
+        report.error = "not an MD3 or MD2 file: it does not start with \"IDP3\" or \"IDP2\"";
+    }
+    const bool passes = report.error.empty() && report.breaches.empty();
+
+    if (json) {
+        std::string problems;
+        for (size_t i = 0; i < report.breaches.size(); ++i) {
+            problems += std::string(i == 0 ? "" : ", ") + "{\"where\": " + jsonString(report.breaches[i].where) +
+                        ", \"message\": " + jsonString(report.breaches[i].message) + "}";
+        }
+        std::printf("{\"file\": %s, \"format\": %s, \"passes\": %s, \"error\": %s%s%s, \"problems\": [%s]}\n",
+                    jsonString(input).c_str(), jsonString(report.format).c_str(), passes ? "true" : "false",
+                    report.error.empty() ? "null" : jsonString(report.error).c_str(),
+                    report.structureJson.empty() ? "" : ", ", report.structureJson.c_str(), problems.c_str());
+    } else {
+        std::printf("%s: %s\n", input.c_str(), report.format == "unknown" ? "unknown format" : (report.format + " model").c_str());
+        for (const std::string& line : report.lines) {
+            std::printf("  %s\n", line.c_str());
+        }
+        if (!report.error.empty()) {
+            std::printf("  breaks the format: %s\n", report.error.c_str());
+        }
+        for (const modelformat::LimitBreach& breach : report.breaches) {
+            std::printf("  over a limit: %s: %s\n", breach.where.c_str(), breach.message.c_str());
+        }
+        std::printf("  %s\n", passes ? "passes" : "does not pass");
+    }
+    return passes ? kExitOk : kExitFailed;
+}
+
+}  // namespace host
