@@ -12,13 +12,13 @@
 #include <mesh_builders.h>
 #include <plugin_module.h>
 
-int CapturingDesktop::messageBox(HWND /*owner*/, const std::string& text, const std::string& caption, UINT type) {
-    boxes.push_back({text, caption, type});
-    return IDOK;
+std::vector<std::string> ExporterTest::progressTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& change : desktop.textChanges) {
+        texts.push_back(change.text);
+    }
+    return texts;
 }
-void CapturingDesktop::windowShown(HWND /*window*/) { ++shown; }
-void CapturingDesktop::windowTextChanged(HWND /*window*/, const std::string& text) { texts.push_back(text); }
-void CapturingDesktop::windowDestroyed(HWND /*window*/) { ++destroyed; }
 
 void ExporterTest::SetUp() {
     static bool attached = false;
@@ -26,7 +26,6 @@ void ExporterTest::SetUp() {
         DllMain(GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH, nullptr);
         attached = true;
     }
-    win32::setDesktop(&desktop);
     SetFrameRate(30);
     exportOptions = ExportOptions();
     exportOptions.ticksPerFrame = GetTicksPerFrame();
@@ -35,7 +34,6 @@ void ExporterTest::SetUp() {
 }
 
 void ExporterTest::TearDown() {
-    win32::setDesktop(nullptr);
     std::system(("rm -rf '" + directory_ + "'").c_str());
 }
 

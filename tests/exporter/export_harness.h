@@ -8,31 +8,11 @@
 #include <string>
 #include <vector>
 
-#include <desktop.h>
+#include <recording_desktop.h>
 #include <export_options.h>
 #include <md3_file_writer.h>
 #include <modelformat/md3_reader.h>
 #include <scene.h>
-
-struct SeenMessageBox {
-    std::string text;
-    std::string caption;
-    UINT type = 0;
-};
-
-// Records message boxes, window texts and windows shown and destroyed.
-class CapturingDesktop : public win32::Desktop {
-public:
-    int messageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override;
-    void windowShown(HWND window) override;
-    void windowTextChanged(HWND window, const std::string& text) override;
-    void windowDestroyed(HWND window) override;
-
-    std::vector<SeenMessageBox> boxes;
-    std::vector<std::string> texts;
-    int shown = 0;
-    int destroyed = 0;
-};
 
 struct ExportRun {
     int result = 0;
@@ -58,7 +38,10 @@ protected:
         exportOptions.endFrame = end;
     }
 
-    CapturingDesktop desktop;
+    // Every text the progress window was given, in order.
+    std::vector<std::string> progressTexts() const;
+
+    win32::RecordingDesktop desktop;
     host::HostInterface hostInterface;
 
 private:

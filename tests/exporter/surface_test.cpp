@@ -42,9 +42,9 @@ Point3 storedPosition(const modelformat::Md3Surface& surface, int frame, int ver
     return Point3(v.x / 64.0f, v.y / 64.0f, v.z / 64.0f);
 }
 
-std::vector<std::string> captions(const CapturingDesktop& desktop, const std::string& text) {
+std::vector<std::string> captions(const win32::RecordingDesktop& desktop, const std::string& text) {
     std::vector<std::string> result;
-    for (const SeenMessageBox& box : desktop.boxes) {
+    for (const auto& box : desktop.messageBoxes) {
         if (box.text == text) {
             result.push_back(box.caption);
         }
@@ -124,7 +124,7 @@ TEST_F(SurfaceTest, TrianglesAreReversedAndTextureCoordinatesFlipped) {
     EXPECT_EQ(surface.texCoords[0].s, 0.25f);
     EXPECT_EQ(surface.texCoords[0].t, 0.75f);
     EXPECT_EQ(surface.texCoords[2].t, 0.25f);
-    EXPECT_TRUE(desktop.boxes.empty()); // one texture vertex per vertex needs no warning
+    EXPECT_TRUE(desktop.messageBoxes.empty()); // one texture vertex per vertex needs no warning
 }
 
 TEST_F(SurfaceTest, TextureSeamsSplitVerticesAndKeepEveryCornersCoordinate) {
@@ -154,7 +154,7 @@ TEST_F(SurfaceTest, TextureSeamsSplitVerticesAndKeepEveryCornersCoordinate) {
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(storedPosition(surface, 0, i), box.verts[i]);
     }
-    EXPECT_TRUE(desktop.boxes.empty());
+    EXPECT_TRUE(desktop.messageBoxes.empty());
 }
 
 TEST_F(SurfaceTest, MeshesWithoutMappingGetTheSphericalOne) {
@@ -162,7 +162,7 @@ TEST_F(SurfaceTest, MeshesWithoutMappingGetTheSphericalOne) {
     scene.addNode("ball")->setMesh(triangle(Point3(1.0f, 0.0f, 0.0f), Point3(1.0f, 1.0f, 1.0f),
                                             Point3(1.0f, -1.0f, 1.0f), false));
     for (bool warnings : {false, true}) {
-        desktop.boxes.clear();
+        desktop.messageBoxes.clear();
         exportOptions.showWarnings = warnings;
         exportOptions.relativeToTag = false;
         const ExportRun run = exportScene(scene);

@@ -92,14 +92,15 @@ TEST_F(WriterFailureTest, EveryKindOfStreamFailureFailsTheExport) {
         writeEarlierFile();
         exportOptions.useNamePrefixes = false;
         exportOptions.namePrefixes = {"x"};
-        desktop.shown = desktop.destroyed = 0;
+        desktop.shown.clear();
+        desktop.destroyed.clear();
         FailingStream stream(mode, budget);
         const ExportRun run = exportScene(scene, 0, FALSE, &stream);
         EXPECT_EQ(run.result, 0) << static_cast<int>(mode) << " after " << budget;
         expectEarlierFileKept();
-        EXPECT_EQ(desktop.destroyed, desktop.shown); // the progress window closed
+        EXPECT_EQ(desktop.destroyed.size(), desktop.shown.size()); // the progress window closed
         EXPECT_TRUE(exportOptions.namePrefixes.empty());
-        EXPECT_TRUE(desktop.boxes.empty()); // a failure is the answer, not a message
+        EXPECT_TRUE(desktop.messageBoxes.empty()); // a failure is the answer, not a message
     }
 }
 
@@ -110,9 +111,9 @@ TEST_F(WriterFailureTest, AnOutputPathThatCannotBeCreatedAnswersZero) {
     const std::string path = directory() + "/no-such-folder/model.md3";
     EXPECT_EQ(writer.writeFile(path.c_str(), scene.exportContext(), &hostInterface, FALSE, 0), 0);
     EXPECT_FALSE(fileExists(path));
-    EXPECT_EQ(desktop.shown, 1);
-    EXPECT_EQ(desktop.destroyed, 1);
-    EXPECT_TRUE(desktop.boxes.empty());
+    EXPECT_EQ(desktop.shown.size(), 1u);
+    EXPECT_EQ(desktop.destroyed.size(), 1u);
+    EXPECT_TRUE(desktop.messageBoxes.empty());
 }
 
 // A real full disk: a tiny tmpfs mounted for the test (needs root; skipped where refused).

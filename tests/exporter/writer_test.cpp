@@ -180,16 +180,16 @@ TEST_F(ExporterTest, AnEmptyCollectionShowsTheNoDataBoxAndWritesNothing) {
     ExportRun run = exportScene(scene);
     EXPECT_EQ(run.result, 1);
     EXPECT_FALSE(run.written);
-    ASSERT_EQ(desktop.boxes.size(), 1u);
-    EXPECT_EQ(desktop.boxes[0].text, "No Data to export.");
-    EXPECT_EQ(desktop.boxes[0].caption, "No Data");
-    EXPECT_EQ(desktop.boxes[0].type, static_cast<UINT>(MB_OK));
-    EXPECT_EQ(desktop.shown, 0); // no progress window
+    ASSERT_EQ(desktop.messageBoxes.size(), 1u);
+    EXPECT_EQ(desktop.messageBoxes[0].text, "No Data to export.");
+    EXPECT_EQ(desktop.messageBoxes[0].caption, "No Data");
+    EXPECT_EQ(desktop.messageBoxes[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_TRUE(desktop.shown.empty()); // no progress window
     EXPECT_TRUE(exportOptions.namePrefixes.empty());
 
     run = exportScene(scene, 0, TRUE);
     EXPECT_EQ(run.result, 1);
-    EXPECT_EQ(desktop.boxes.size(), 1u); // suppressed
+    EXPECT_EQ(desktop.messageBoxes.size(), 1u); // suppressed
 }
 
 TEST_F(ExporterTest, NodesWithoutFacesAreNeitherTagsNorSurfaces) {
@@ -215,19 +215,19 @@ TEST_F(ExporterTest, ProgressWindowShowsEachStepAndAlwaysCloses) {
         "Writing Tags in Frame 0 of 1\n", "Writing Tags in Frame 1 of 1\n", "Writing box Info\n",
         "Writing Frame 0 of box\n",       "Writing Frame 1 of box\n",
     };
-    EXPECT_EQ(desktop.texts, expected);
-    EXPECT_EQ(desktop.shown, 1);
-    EXPECT_EQ(desktop.destroyed, 1);
+    EXPECT_EQ(progressTexts(), expected);
+    EXPECT_EQ(desktop.shown.size(), 1u);
+    EXPECT_EQ(desktop.destroyed.size(), 1u);
 
     // A very long name is cut to the 256-byte buffer, not overrun.
     host::Scene named;
     addBox(named, std::string(400, 'b'), Point3(0.0f, 0.0f, 0.0f));
-    desktop.texts.clear();
+    desktop.textChanges.clear();
     setFrames(0, 0);
     ASSERT_EQ(exportScene(named).result, 1);
-    ASSERT_GE(desktop.texts.size(), 2u);
-    EXPECT_EQ(desktop.texts[0], "Writing Tags in Frame 0 of 0\n");
-    EXPECT_EQ(desktop.texts[1], "Writing " + std::string(247, 'b'));
+    ASSERT_GE(progressTexts().size(), 2u);
+    EXPECT_EQ(progressTexts()[0], "Writing Tags in Frame 0 of 0\n");
+    EXPECT_EQ(progressTexts()[1], "Writing " + std::string(247, 'b'));
 }
 
 TEST_F(ExporterTest, SelectedOnlyComesFromBitZeroOfTheOptionsWord) {

@@ -1,0 +1,267 @@
+// Sampling a scene file's keys at host times, and skinning and morphing its meshes.
+#include "file_animation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <assimp/matrix4x4.inl>
+#include <assimp/quaternion.inl>
+#include <assimp/vector3.inl>
+
+namespace host::scenefile {
+
+namespace {
+
+// Where a time falls among keys sorted by time: the key at or before it, the one after, and how
+// far between them. Assumes at least two keys and a time strictly inside their span.
+template <typename Key>
+void bracket(const std::vector<Key>& keys, double time, size_t& first, size_t& second, double& factor) {
+    const auto after = std::upper_bound(keys.begin(), keys.end(), time,
+                                        [](double t, const Key& key) { return t < key.mTime; });
+    second = static_cast<size_t>(after - keys.begin());
+    first = second - 1;
+    const double span = keys[second].mTime - keys[first].mTime;
+    factor = span > 0.0 ? (time - keys[first].mTime) / span : 0.0;
+}
+
+// Folds a repeating channel's time into the span of its keys.
+double repeatTime(double time, double start, double end) {
+    const double span = end - start;
+    if (span <= 0.0) {
+        return start;
+    }
+    double folded = std::fmod(time - start, span);
+    if (folded < 0.0) {
+        folded += span;
+    }
+    return start + folded;
+}
+
+bool outsideRepeats(double time, double start, double end, aiAnimBehaviour before, aiAnimBehaviour after) {
+    return (time < start && before == aiAnimBehaviour_REPEAT) || (time > end && after == aiAnimBehaviour_REPEAT);
+}
+
+}  // namespace
+
+aiVector3D sampleVectorKeys(const std::vector<aiVectorKey>& keys, double time, KeyInterpolation interpolation,
+                            aiAnimBehaviour before, aiAnimBehaviour after, const aiVector3D& fallback) {
+    if (keys.empty()) {
+        return fallback;
+    }
+    if (keys.size() == 1) {
+        return keys.front().mValue;
+    }
+    const double start = keys.front().mTime;
+    const double end = keys.back().mTime;
+    if (outsideRepeats(time, start, end, before, after)) {
+        time = repeatTime(time, start, end);
+    }
+    // aiAnimBehaviour_DEFAULT is what importers leave for formats that hold the end keys (glTF,
+    // FBX), so it holds them too rather than jumping back to the rest pose.
+    if (time <= start || time >= end) {
+        const bool atStart = time <= start;
+        const aiAnimBehaviour behaviour = atStart ? before : after;
+        const aiVectorKey& near = atStart ? keys[0] : keys[keys.size() - 1];
+        const aiVectorKey& next = atStart ? keys[1] : keys[keys.size() - 2];
+        if (behaviour == aiAnimBehaviour_LINEAR && next.mTime != near.mTime) {
+            const double slope = (time - near.mTime) / (next.mTime - near.mTime);
+            return near.mValue + (next.mValue - near.mValue) * static_cast<ai_real>(slope);
+        }
+        return near.mValue;
+    }
+    size_t first = 0;
+    size_t second = 0;
+    double factor = 0.0;
+    bracket(keys, time, first, second, factor);
+    if (interpolation == KeyInterpolation::Step) {
+        return keys[first].mValue;
+    }
+    const aiVector3D& a = keys[first].mValue;
+    const aiVector3D& b = keys[second].mValue;
+    return a + (b - a) * static_cast<ai_real>(factor);
+}
+
+aiQuaternion sampleQuatKeys(const std::vector<aiQuatKey>& keys, double time, KeyInterpolation interpolation,
+                            aiAnimBehaviour before, aiAnimBehaviour after, const aiQuaternion& fallback) {
+    if (keys.empty()) {
+        return fallback;
+    }
+    if (keys.size() == 1) {
+        return keys.front().mValue;
+    }
+    const double start = keys.front().mTime;
+    const double end = keys.back().mTime;
+    if (outsideRepeats(time, start, end, before, after)) {
+        time = repeatTime(time, start, end);
+    }
+    // Rotations are held outside the keys whatever the behaviour: spherical interpolation is
+    // not defined past its end points.
+    if (time <= start) {
+        return keys.front().mValue;
+    }
+    if (time >= end) {
+        return keys.back().mValue;
+    }
+    size_t first = 0;
+    size_t second = 0;
+    double factor = 0.0;
+    bracket(keys, time, first, second, factor);
+    if (interpolation == KeyInterpolation::Step) {
+        return keys[first].mValue;
+    }
+    // Spherical linear interpolation along the shorter arc.
+    aiQuaternion result;
+    aiQuaternion::Interpolate(result, keys[first].mValue, keys[second].mValue, static_cast<ai_real>(factor));
+    return result.Normalize();
+}
+
+Matrix3 toHostMatrix(const aiMatrix4x4& m) {
+    // A column of assimp's matrix is the image of an axis; the host keeps it as a row.
+    return Matrix3(Point3(m.a1, m.b1, m.c1), Point3(m.a2, m.b2, m.c2), Point3(m.a3, m.b3, m.c3),
+                   Point3(m.a4, m.b4, m.c4));
+}
+
+aiMatrix4x4 toFileMatrix(const Matrix3& m) {
+    return aiMatrix4x4(m.m[0][0], m.m[1][0], m.m[2][0], m.m[3][0],  //
+                       m.m[0][1], m.m[1][1], m.m[2][1], m.m[3][1],  //
+                       m.m[0][2], m.m[1][2], m.m[2][2], m.m[3][2],  //
+                       0.0f, 0.0f, 0.0f, 1.0f);
+}
+
+void FileAnimation::prepare() { cache_.assign(nodes.size(), CachedTransform()); }
+
+const aiMatrix4x4& FileAnimation::localAt(int node, TimeValue time) {
+    const FileNode& fileNode = nodes[static_cast<size_t>(node)];
+    if (fileNode.channel < 0) {
+        return fileNode.rest;
+    }
+    CachedTransform& cached = cache_[static_cast<size_t>(node)];
+    if (cached.localValid && cached.localTime == time) {
+        return cached.local;
+    }
+    const NodeChannel& channel = channels[static_cast<size_t>(fileNode.channel)];
+    const double t = keyTime(time);
+    const aiVector3D position = sampleVectorKeys(channel.positions, t, channel.positionInterpolation, channel.before,
+                                                 channel.after, fileNode.restPosition);
+    const aiQuaternion rotation = sampleQuatKeys(channel.rotations, t, channel.rotationInterpolation, channel.before,
+                                                 channel.after, fileNode.restRotation);
+    const aiVector3D scaling = sampleVectorKeys(channel.scalings, t, channel.scalingInterpolation, channel.before,
+                                                channel.after, fileNode.restScaling);
+    // Scale first, then rotation, then translation, as the keys mean.
+    cached.local = aiMatrix4x4(scaling, rotation, position);
+    cached.localTime = time;
+    cached.localValid = true;
+    return cached.local;
+}
+
+const aiMatrix4x4& FileAnimation::worldAt(int node, TimeValue time) {
+    CachedTransform& cached = cache_[static_cast<size_t>(node)];
+    if (cached.worldValid && cached.worldTime == time) {
+        return cached.world;
+    }
+    const int parent = nodes[static_cast<size_t>(node)].parent;
+    aiMatrix4x4 world = localAt(node, time);
+    if (parent >= 0) {
+        world = worldAt(parent, time) * world;
+    }
+    cached.world = world;
+    cached.worldTime = time;
+    cached.worldValid = true;
+    return cached.world;
+}
+
+std::vector<float> FileAnimation::morphWeightsAt(const DeformingMeshData& mesh, TimeValue time) const {
+    if (mesh.morphChannel < 0) {
+        return mesh.defaultWeights;
+    }
+    const MorphChannel& channel = morphChannels[static_cast<size_t>(mesh.morphChannel)];
+    const std::vector<MorphChannel::Key>& keys = channel.keys;
+    const double t = keyTime(time);
+    if (keys.empty()) {
+        return mesh.defaultWeights;
+    }
+    if (keys.size() == 1 || t <= keys.front().time) {
+        return keys.front().weights;
+    }
+    if (t >= keys.back().time) {
+        return keys.back().weights;
+    }
+    const auto after = std::upper_bound(keys.begin(), keys.end(), t,
+                                        [](double value, const MorphChannel::Key& key) { return value < key.time; });
+    const MorphChannel::Key& second = *after;
+    const MorphChannel::Key& first = *(after - 1);
+    if (channel.interpolation == KeyInterpolation::Step) {
+        return first.weights;
+    }
+    const double span = second.time - first.time;
+    const float factor = span > 0.0 ? static_cast<float>((t - first.time) / span) : 0.0f;
+    std::vector<float> weights(first.weights.size());
+    for (size_t i = 0; i < weights.size(); ++i) {
+        weights[i] = first.weights[i] + (second.weights[i] - first.weights[i]) * factor;
+    }
+    return weights;
+}
+
+void FileAnimation::deform(const DeformingMeshData& mesh, TimeValue time, Mesh& out) {
+    std::vector<aiVector3D> positions = mesh.restPositions;
+
+    if (!mesh.targetOffsets.empty()) {
+        std::vector<float> weights = morphWeightsAt(mesh, time);
+        weights.resize(mesh.targetOffsets.size(), 0.0f);
+        if (mesh.normalizedWeights) {
+            float total = 0.0f;
+            for (float w : weights) {
+                total += w;
+            }
+            if (total > 1.0f) {
+                for (float& w : weights) {
+                    w /= total;
+                }
+            }
+        }
+        for (size_t target = 0; target < mesh.targetOffsets.size(); ++target) {
+            const float weight = weights[target];
+            if (weight == 0.0f) {
+                continue;
+            }
+            const std::vector<aiVector3D>& offsets = mesh.targetOffsets[target];
+            for (size_t v = 0; v < positions.size(); ++v) {
+                positions[v] += offsets[v] * weight;
+            }
+        }
+    }
+
+    if (!mesh.bones.empty()) {
+        // Each bone carries a vertex from the mesh's bind space to the world at this time; the
+        // inverse of the placing node's world brings it back into that node's own space.
+        aiMatrix4x4 toPlacingNode = worldAt(mesh.placingNode, time);
+        toPlacingNode.Inverse();
+        std::vector<aiMatrix4x4> boneMatrices(mesh.bones.size());
+        for (size_t b = 0; b < mesh.bones.size(); ++b) {
+            boneMatrices[b] = toPlacingNode * worldAt(mesh.bones[b].node, time) * mesh.bones[b].offset;
+        }
+        for (size_t v = 0; v < positions.size(); ++v) {
+            const std::uint32_t begin = mesh.influenceStart[v];
+            const std::uint32_t end = mesh.influenceStart[v + 1];
+            float total = 0.0f;
+            aiVector3D blended(0.0f, 0.0f, 0.0f);
+            for (std::uint32_t i = begin; i < end; ++i) {
+                const SkinInfluence& influence = mesh.influences[i];
+                blended += (boneMatrices[influence.bone] * positions[v]) * influence.weight;
+                total += influence.weight;
+            }
+            // Weights are normalised, as files do not all make them sum to one; a vertex no bone
+            // holds stays where the mesh puts it.
+            if (total > 0.0f) {
+                positions[v] = blended / total;
+            }
+        }
+    }
+
+    out = mesh.topology;
+    for (size_t v = 0; v < positions.size(); ++v) {
+        out.verts[v] = Point3(positions[v].x, positions[v].y, positions[v].z);
+    }
+}
+
+}  // namespace host::scenefile

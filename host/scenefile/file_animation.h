@@ -1,0 +1,117 @@
+// A loaded scene file's animation, kept in the file's own axes (positions already scaled):
+// node transforms sampled from keys at any host time, and meshes skinned and morphed from them.
+#ifndef HOST_SCENEFILE_FILE_ANIMATION_H
+#define HOST_SCENEFILE_FILE_ANIMATION_H
+
+#include <cstdint>
+#include <vector>
+
+#include <assimp/anim.h>
+#include <assimp/matrix4x4.h>
+
+#include <max.h>
+
+namespace host::scenefile {
+
+enum class KeyInterpolation { Linear, Step };
+
+// One node's keys in the sampled animation. A missing series leaves that part at rest.
+struct NodeChannel {
+    std::vector<aiVectorKey> positions;
+    std::vector<aiQuatKey> rotations;
+    std::vector<aiVectorKey> scalings;
+    KeyInterpolation positionInterpolation = KeyInterpolation::Linear;
+    KeyInterpolation rotationInterpolation = KeyInterpolation::Linear;
+    KeyInterpolation scalingInterpolation = KeyInterpolation::Linear;
+    aiAnimBehaviour before = aiAnimBehaviour_DEFAULT;
+    aiAnimBehaviour after = aiAnimBehaviour_DEFAULT;
+};
+
+// Morph target weights over time; each key holds one weight per target of the mesh.
+struct MorphChannel {
+    struct Key {
+        double time = 0.0;
+        std::vector<float> weights;
+    };
+    std::vector<Key> keys;
+    KeyInterpolation interpolation = KeyInterpolation::Linear;
+};
+
+struct FileNode {
+    int parent = -1;
+    aiMatrix4x4 rest;
+    aiVector3D restPosition;
+    aiQuaternion restRotation;
+    aiVector3D restScaling{1.0f, 1.0f, 1.0f};
+    int channel = -1;
+};
+
+struct SkinBone {
+    int node = -1;
+    aiMatrix4x4 offset; // mesh space to the bone's space in the bind pose
+};
+
+struct SkinInfluence {
+    std::uint32_t bone = 0;
+    float weight = 0.0f;
+};
+
+// A mesh whose vertices move: its fixed topology, rest positions, morph targets and skin.
+struct DeformingMeshData {
+    Mesh topology; // faces, texture vertices and texture faces; vertices at rest
+    std::vector<aiVector3D> restPositions;
+    std::vector<std::vector<aiVector3D>> targetOffsets; // per morph target: target minus rest
+    std::vector<float> defaultWeights;
+    int morphChannel = -1;
+    bool normalizedWeights = false;
+    int placingNode = -1; // the node the mesh hangs from; the result is in its space
+    std::vector<SkinBone> bones;
+    std::vector<std::uint32_t> influenceStart; // vertex v's influences: [start[v], start[v + 1])
+    std::vector<SkinInfluence> influences;
+};
+
+class FileAnimation {
+public:
+    // Animation ticks per second of the keys' times.
+    double ticksPerSecond = 1.0;
+    std::vector<FileNode> nodes;
+    std::vector<NodeChannel> channels;
+    std::vector<MorphChannel> morphChannels;
+
+    // Call once the nodes are in place: sizes the per-time caches.
+    void prepare();
+    double keyTime(TimeValue time) const { return static_cast<double>(time) * ticksPerSecond / TIME_TICKSPERSEC; }
+    // A node's transform relative to its parent, and in the file's world, at a time. Each node
+    // remembers its last time, so that a frame's evaluation costs each node once. Not thread
+    // safe, like the host's scene model.
+    const aiMatrix4x4& localAt(int node, TimeValue time);
+    const aiMatrix4x4& worldAt(int node, TimeValue time);
+    std::vector<float> morphWeightsAt(const DeformingMeshData& mesh, TimeValue time) const;
+    // The mesh at a time in the space of the node that places it.
+    void deform(const DeformingMeshData& mesh, TimeValue time, Mesh& out);
+
+private:
+    struct CachedTransform {
+        TimeValue localTime = 0;
+        TimeValue worldTime = 0;
+        bool localValid = false;
+        bool worldValid = false;
+        aiMatrix4x4 local;
+        aiMatrix4x4 world;
+    };
+    std::vector<CachedTransform> cache_;
+};
+
+// Key sampling, as the animation uses it; outside the keys the channel's behaviour applies.
+aiVector3D sampleVectorKeys(const std::vector<aiVectorKey>& keys, double time, KeyInterpolation interpolation,
+                            aiAnimBehaviour before, aiAnimBehaviour after, const aiVector3D& fallback);
+aiQuaternion sampleQuatKeys(const std::vector<aiQuatKey>& keys, double time, KeyInterpolation interpolation,
+                            aiAnimBehaviour before, aiAnimBehaviour after, const aiQuaternion& fallback);
+
+// assimp's column-vector matrices and the host's row-vector Matrix3, both ways.
+Matrix3 toHostMatrix(const aiMatrix4x4& m);
+aiMatrix4x4 toFileMatrix(const Matrix3& m);
+
+}  // namespace host::scenefile
+
+#endif

@@ -1,0 +1,70 @@
+// Scene files in and out of the host's scene model, through the Open Asset Import Library.
+#ifndef HOST_SCENEFILE_SCENE_FILE_H
+#define HOST_SCENEFILE_SCENE_FILE_H
+
+#include <string>
+#include <vector>
+
+#include "scene.h"
+
+namespace host {
+
+// Which way is up in the file. Files that say so (FBX, and COLLADA through assimp's own
+// conversion) are followed when FromFile; every other file is taken as Y-up, as glTF always is
+// and OBJ, 3DS (after assimp's conversion) and most exporters assume.
+enum class SceneUpAxis { FromFile, Y, Z };
+
+struct SceneLoadOptions {
+    // The animation to sample: the one with this name when not empty, else the one at this
+    // index, else (both unset) the file's first animation.
+    std::string animationName;
+    int animationIndex = -1;
+    // Frames per second of the host clock, set by loading (ticks per frame follow it). 0 takes the
+    // animation's own key rate when it is a whole number of frames per second up to
+    // kMaxFileFrameRate (FBX and most frame-based formats), else kDefaultFrameRate.
+    int frameRate = 0;
+    // Uniform scale of every position and translation (a file in centimetres at 0.01 gives metres).
+    float scale = 1.0f;
+    SceneUpAxis upAxis = SceneUpAxis::FromFile;
+};
+
+struct SceneLoadResult {
+    bool ok = false;
+    std::string error;
+    // Things loaded approximately or not at all (embedded textures, curve keys, unknown bones).
+    std::vector<std::string> warnings;
+    // Every animation in the file, in file order; an unnamed one is listed as "".
+    std::vector<std::string> animationNames;
+    // The animation sampled: its index in animationNames, or -1 when the file has none.
+    int animationIndex = -1;
+    // The host clock's frame rate after loading.
+    int frameRate = 0;
+    // The sampled animation's length in seconds and in frames at frameRate: it is covered by
+    // host frames 0 to lengthFrames, both included (0 for a still scene).
+    double durationSeconds = 0.0;
+    int lengthFrames = 0;
+    // Nodes added to the scene, mesh nodes included.
+    int nodeCount = 0;
+};
+
+constexpr int kDefaultFrameRate = 30;
+constexpr int kMaxFileFrameRate = 120;
+
+// Adds the file's nodes to the scene: names, hierarchy, transforms animated by the chosen
+// animation, meshes (skinned and morphing ones computed only when converted), texture
+// coordinates and diffuse bitmap materials, all converted to the host's Z-up frame. Sets the host
+// clock's frame rate. On failure the scene is left as it was.
+SceneLoadResult loadSceneFile(const std::string& path, const SceneLoadOptions& options, Scene& scene);
+
+// Writes the scene at time 0 in the format the file name's extension asks for (.gltf, .glb,
+// .obj, .dae, .ply, .stl, .3ds, .x, .fbx, ...): every node by name with its transform, meshes with
+// texture coordinates, and materials naming their diffuse bitmap. Answers false with a message
+// in error when the format is unknown or writing fails.
+bool saveSceneFile(const Scene& scene, const std::string& path, std::string& error);
+
+// The file name extensions saveSceneFile knows, lower case, without the dot.
+std::vector<std::string> sceneFileSaveExtensions();
+
+}  // namespace host
+
+#endif
