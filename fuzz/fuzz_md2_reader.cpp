@@ -1,5 +1,4 @@
-// libFuzzer target: the MD2 reader on arbitrary bytes, decoding the frame the import asks for and
-// the last one. An accepted model must hold what its header says, with every index in range.
+// libFuzzer target for the MD2 reader; accepted models must agree with their own headers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -33,7 +32,7 @@ void check(const modelformat::Md2ReadResult& result) {
     }
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(modelformat::readMd2(data, size, modelformat::kMd2ImportFrame));

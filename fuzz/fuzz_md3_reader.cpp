@@ -1,5 +1,4 @@
-// libFuzzer target: the MD3 reader on arbitrary bytes. Besides the sanitizers' checks, an accepted
-// model must hold what its header says and no triangle may name a missing vertex.
+// libFuzzer target for the MD3 reader; accepted models must agree with their own headers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +11,7 @@ void require(bool condition) {
     if (!condition) std::abort();
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace modelformat;

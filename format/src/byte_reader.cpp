@@ -3,31 +3,47 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace modelformat {
 
 const char* readErrorName(ReadError error) {
     switch (error) {
-    case ReadError::None: return "none";
-    case ReadError::Truncated: return "truncated";
-    case ReadError::BadMagic: return "bad-magic";
-    case ReadError::BadVersion: return "bad-version";
-    case ReadError::NegativeCount: return "negative-count";
-    case ReadError::BlockOutOfBounds: return "block-out-of-bounds";
-    case ReadError::BlockOverlapsHeader: return "block-overlaps-header";
-    case ReadError::BadEndOffset: return "bad-end-offset";
-    case ReadError::IndexOutOfRange: return "index-out-of-range";
-    case ReadError::BadFrameSize: return "bad-frame-size";
-    case ReadError::BadSkinSize: return "bad-skin-size";
-    case ReadError::MissingFrames: return "missing-frames";
-    case ReadError::FileTooLarge: return "file-too-large";
-    case ReadError::IoError: return "io-error";
+        case ReadError::None:
+            return "none";
+        case ReadError::Truncated:
+            return "truncated";
+        case ReadError::BadMagic:
+            return "bad-magic";
+        case ReadError::BadVersion:
+            return "bad-version";
+        case ReadError::NegativeCount:
+            return "negative-count";
+        case ReadError::BlockOutOfBounds:
+            return "block-out-of-bounds";
+        case ReadError::BlockOverlapsHeader:
+            return "block-overlaps-header";
+        case ReadError::BadEndOffset:
+            return "bad-end-offset";
+        case ReadError::IndexOutOfRange:
+            return "index-out-of-range";
+        case ReadError::BadFrameSize:
+            return "bad-frame-size";
+        case ReadError::BadSkinSize:
+            return "bad-skin-size";
+        case ReadError::MissingFrames:
+            return "missing-frames";
+        case ReadError::FileTooLarge:
+            return "file-too-large";
+        case ReadError::IoError:
+            return "io-error";
+        case ReadError::OutOfMemory:
+            return "out-of-memory";
     }
     return "unknown";
 }
 
-ByteReader::ByteReader(const uint8_t* data, size_t size) noexcept
-    : data_(data), size_(data == nullptr ? 0 : size) {}
+ByteReader::ByteReader(const uint8_t* data, size_t size) noexcept : data_(data), size_(data == nullptr ? 0 : size) {}
 
 bool ByteReader::take(size_t count) noexcept {
     if (count > size_ - position_) {
@@ -65,8 +81,7 @@ bool ByteReader::readUInt32(uint32_t& value) noexcept {
     value = 0;
     if (!take(4)) return false;
     value = static_cast<uint32_t>(data_[position_]) | (static_cast<uint32_t>(data_[position_ + 1]) << 8) |
-            (static_cast<uint32_t>(data_[position_ + 2]) << 16) |
-            (static_cast<uint32_t>(data_[position_ + 3]) << 24);
+            (static_cast<uint32_t>(data_[position_ + 2]) << 16) | (static_cast<uint32_t>(data_[position_ + 3]) << 24);
     position_ += 4;
     return true;
 }
@@ -123,8 +138,7 @@ bool checkedBlockSize(uint64_t count, uint64_t recordSize, uint64_t& bytes) noex
     return true;
 }
 
-bool ByteReader::rangeFits(uint64_t offset, uint64_t count, uint64_t recordSize,
-                           uint64_t limit) const noexcept {
+bool ByteReader::rangeFits(uint64_t offset, uint64_t count, uint64_t recordSize, uint64_t limit) const noexcept {
     const uint64_t end = std::min<uint64_t>(limit, size_);
     uint64_t bytes = 0;
     if (!checkedBlockSize(count, recordSize, bytes)) return false;
@@ -138,7 +152,9 @@ std::string textUpToZero(const uint8_t* field, size_t fieldWidth, size_t maxLeng
     return std::string(reinterpret_cast<const char*>(field), length);
 }
 
-ReadError readFileBytes(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes, size_t limit) {
+namespace {
+
+ReadError readStream(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes, size_t limit) {
     bytes.clear();
     if (file == nullptr) return ReadError::IoError;
     if (start == FileReadStart::FileStart && std::fseek(file, 0, SEEK_SET) != 0) return ReadError::IoError;
@@ -171,4 +187,15 @@ ReadError readFileBytes(std::FILE* file, FileReadStart start, std::vector<uint8_
     return ReadError::None;
 }
 
-}  // namespace modelformat
+} // namespace
+
+ReadError readFileBytes(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes, size_t limit) {
+    try {
+        return readStream(file, start, bytes, limit);
+    } catch (const std::bad_alloc&) {
+        bytes = std::vector<uint8_t>();
+        return ReadError::OutOfMemory;
+    }
+}
+
+} // namespace modelformat

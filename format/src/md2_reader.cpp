@@ -1,8 +1,8 @@
-// MD2 parsing: validates the header's counts, sizes and offsets against the data before reading,
-// then reads texture coordinates, triangles and the one frame asked for.
+// MD2 parsing: header checked against the data, then texture coordinates, triangles and one frame read.
 #include "modelformat/md2_reader.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "modelformat/md2_normals.h"
@@ -13,9 +13,7 @@ namespace {
 
 // Offsets are stored as int32 but mean unsigned byte positions; a negative one reads as a
 // position past 2 GiB and is refused as out of bounds like any other.
-uint64_t offsetValue(int32_t stored) {
-    return static_cast<uint32_t>(stored);
-}
+uint64_t offsetValue(int32_t stored) { return static_cast<uint32_t>(stored); }
 
 class Md2Parser {
 public:
@@ -45,15 +43,17 @@ private:
     bool parseHeader(Md2Header& h) {
         uint8_t magic[4] = {};
         if (!in_.readBytes(magic, sizeof magic)) return fail(ReadError::Truncated, "file is shorter than its magic");
-        if (std::memcmp(magic, kMd2Magic, sizeof magic) != 0) return fail(ReadError::BadMagic, "file does not start with IDP2");
-        int32_t* const fields[] = {&h.version,      &h.skinWidth,    &h.skinHeight,  &h.frameSize,   &h.numSkins,
-                                   &h.numVertices,  &h.numTexCoords, &h.numTriangles, &h.numGlCommands, &h.numFrames,
-                                   &h.ofsSkins,     &h.ofsTexCoords, &h.ofsTriangles, &h.ofsFrames,   &h.ofsGlCommands,
-                                   &h.ofsEnd};
+        if (std::memcmp(magic, kMd2Magic, sizeof magic) != 0)
+            return fail(ReadError::BadMagic, "file does not start with IDP2");
+        int32_t* const fields[] = {&h.version,       &h.skinWidth,   &h.skinHeight,    &h.frameSize,
+                                   &h.numSkins,      &h.numVertices, &h.numTexCoords,  &h.numTriangles,
+                                   &h.numGlCommands, &h.numFrames,   &h.ofsSkins,      &h.ofsTexCoords,
+                                   &h.ofsTriangles,  &h.ofsFrames,   &h.ofsGlCommands, &h.ofsEnd};
         static_assert(sizeof fields / sizeof fields[0] * 4 + 4 == kMd2HeaderSize, "MD2 header is 17 int32 fields");
         for (int32_t* field : fields) in_.readInt32(*field);
         if (in_.failed()) {
-            return fail(ReadError::Truncated, "file is shorter than the " + std::to_string(kMd2HeaderSize) + "-byte header");
+            return fail(ReadError::Truncated,
+                        "file is shorter than the " + std::to_string(kMd2HeaderSize) + "-byte header");
         }
 
         const std::pair<const char*, int32_t> counts[] = {{"skin count", h.numSkins},
@@ -63,15 +63,17 @@ private:
                                                           {"GL command count", h.numGlCommands},
                                                           {"frame count", h.numFrames}};
         for (const auto& count : counts) {
-            if (count.second < 0) return fail(ReadError::NegativeCount, std::string(count.first) + " is " + std::to_string(count.second));
+            if (count.second < 0)
+                return fail(ReadError::NegativeCount, std::string(count.first) + " is " + std::to_string(count.second));
         }
         // Texture coordinates are divided by the skin size.
         if (h.skinWidth <= 0 || h.skinHeight <= 0) {
-            return fail(ReadError::BadSkinSize, "skin size " + std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight));
+            return fail(ReadError::BadSkinSize,
+                        "skin size " + std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight));
         }
         if (h.frameSize > kMd2MaxFrameSize) {
-            return fail(ReadError::BadFrameSize, "frame size " + std::to_string(h.frameSize) + " exceeds " +
-                                                     std::to_string(kMd2MaxFrameSize));
+            return fail(ReadError::BadFrameSize,
+                        "frame size " + std::to_string(h.frameSize) + " exceeds " + std::to_string(kMd2MaxFrameSize));
         }
         const int64_t neededFrameSize = int64_t{kMd2FrameHeaderSize} + int64_t{kMd2PackedVertexSize} * h.numVertices;
         if (h.frameSize < neededFrameSize) {
@@ -86,8 +88,8 @@ private:
     // block that holds anything may not start inside the header.
     bool checkBlock(const char* what, int32_t offset, int32_t count, int32_t recordSize) {
         if (count > 0 && offsetValue(offset) < static_cast<uint64_t>(kMd2HeaderSize)) {
-            return fail(ReadError::BlockOverlapsHeader, std::string(what) + " at offset " + std::to_string(offset) +
-                                                            " starts inside the header");
+            return fail(ReadError::BlockOverlapsHeader,
+                        std::string(what) + " at offset " + std::to_string(offset) + " starts inside the header");
         }
         if (!in_.rangeFits(offsetValue(offset), static_cast<uint64_t>(count), static_cast<uint64_t>(recordSize))) {
             return fail(ReadError::BlockOutOfBounds, std::string(what) + " (" + std::to_string(count) + " x " +
@@ -99,8 +101,8 @@ private:
 
     bool checkBlocks(const Md2Header& h) {
         if (offsetValue(h.ofsEnd) > in_.size()) {
-            return fail(ReadError::Truncated, "end offset " + std::to_string(offsetValue(h.ofsEnd)) + " is past the file's " +
-                                                  std::to_string(in_.size()) + " bytes");
+            return fail(ReadError::Truncated, "end offset " + std::to_string(offsetValue(h.ofsEnd)) +
+                                                  " is past the file's " + std::to_string(in_.size()) + " bytes");
         }
         return checkBlock("skins", h.ofsSkins, h.numSkins, kMd2SkinNameSize) &&
                checkBlock("texture coordinates", h.ofsTexCoords, h.numTexCoords, kMd2TexCoordSize) &&
@@ -120,7 +122,8 @@ private:
             Md2TexCoord& st = model.texCoords[i];
             in_.readInt16(st.s);
             in_.readInt16(st.t);
-            model.textureCoordinates[i] = Md2Vec2{static_cast<float>(st.s) / width, 1.0f - static_cast<float>(st.t) / height};
+            model.textureCoordinates[i] =
+                Md2Vec2{static_cast<float>(st.s) / width, 1.0f - static_cast<float>(st.t) / height};
         }
         return !in_.failed() || fail(ReadError::Truncated, "texture coordinates are cut short");
     }
@@ -136,13 +139,15 @@ private:
             for (int16_t index : triangle.vertexIndices) {
                 if (index < 0 || index >= h.numVertices) {
                     return fail(ReadError::IndexOutOfRange, "triangle " + std::to_string(t) + " uses vertex " +
-                                                                std::to_string(index) + " of " + std::to_string(h.numVertices));
+                                                                std::to_string(index) + " of " +
+                                                                std::to_string(h.numVertices));
                 }
             }
             for (int16_t index : triangle.texCoordIndices) {
                 if (index < 0 || index >= h.numTexCoords) {
-                    return fail(ReadError::IndexOutOfRange, "triangle " + std::to_string(t) + " uses texture coordinate " +
-                                                                std::to_string(index) + " of " + std::to_string(h.numTexCoords));
+                    return fail(ReadError::IndexOutOfRange, "triangle " + std::to_string(t) +
+                                                                " uses texture coordinate " + std::to_string(index) +
+                                                                " of " + std::to_string(h.numTexCoords));
                 }
             }
         }
@@ -156,8 +161,8 @@ private:
         if (h.numFrames == 0) return true; // nothing to place: numVertices is 0 here
         model.frameIndex = requested >= h.numFrames ? h.numFrames - 1 : (requested < 0 ? 0 : requested);
 
-        const uint64_t frameStart = offsetValue(h.ofsFrames) +
-                                    static_cast<uint64_t>(model.frameIndex) * static_cast<uint64_t>(h.frameSize);
+        const uint64_t frameStart =
+            offsetValue(h.ofsFrames) + static_cast<uint64_t>(model.frameIndex) * static_cast<uint64_t>(h.frameSize);
         in_.seek(static_cast<size_t>(frameStart));
         readVec3(model.frame.scale);
         readVec3(model.frame.translate);
@@ -190,10 +195,19 @@ private:
     std::string message_;
 };
 
-}  // namespace
+} // namespace
 
 Md2ReadResult readMd2(const uint8_t* data, size_t size, int32_t frameIndex) {
-    return Md2Parser(data, size).run(frameIndex);
+    // Every allocation is bounded by a small multiple of size, but the machine may still say no;
+    // that is reported like any other failure rather than thrown across the API.
+    try {
+        return Md2Parser(data, size).run(frameIndex);
+    } catch (const std::bad_alloc&) {
+        Md2ReadResult result;
+        result.error = ReadError::OutOfMemory;
+        result.message = "not enough memory for the model";
+        return result;
+    }
 }
 
-}  // namespace modelformat
+} // namespace modelformat

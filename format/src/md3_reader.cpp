@@ -1,9 +1,9 @@
-// MD3 parsing: validates the file header and every surface's offsets against the data before
-// reading records, then reads every block through its own offset.
+// MD3 parsing: every offset and count checked against the data, then each block read at its offset.
 #include "modelformat/md3_reader.h"
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace modelformat {
@@ -16,9 +16,7 @@ constexpr uint8_t kLegacyTagNameTail[8] = {'u', 'n', 'k', 'n', 'o', 'w', 'n', 0}
 
 // File offsets are stored as int32 but mean unsigned byte positions: a negative one is read as a
 // position beyond 2 GiB, which no file this reader accepts reaches, so it is refused as out of bounds.
-uint64_t offsetValue(int32_t stored) {
-    return static_cast<uint32_t>(stored);
-}
+uint64_t offsetValue(int32_t stored) { return static_cast<uint32_t>(stored); }
 
 class Md3Parser {
 public:
@@ -27,15 +25,22 @@ public:
     Md3ReadResult run() {
         Md3ReadResult result;
         result.model.fileSize = in_.size();
-        if (parseHeader(result.model) && checkFileBlocks(result.model.header) && readFrames(result.model) &&
-            readTags(result.model) && readSurfaces(result.model)) {
+        const bool fileRead = parseHeader(result.model) && checkFileBlocks(result.model.header) &&
+                              readFrames(result.model) && readTags(result.model);
+        if (fileRead && readSurfaces(result.model)) {
             result.ok = true;
             return result;
         }
         result.ok = false;
         result.error = error_;
         result.message = std::move(message_);
-        result.model = Md3Model{};
+        if (fileRead) {
+            // What lies before a broken surface is sound: a reader going front to back has it.
+            result.failedSurface = failedSurface_;
+            result.model.surfaces.resize(static_cast<size_t>(failedSurface_));
+        } else {
+            result.model = Md3Model{};
+        }
         return result;
     }
 
@@ -59,14 +64,17 @@ private:
     bool parseHeader(Md3Model& model) {
         uint8_t magic[4] = {};
         if (!in_.readBytes(magic, sizeof magic)) return fail(ReadError::Truncated, "file is shorter than its magic");
-        if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0) return fail(ReadError::BadMagic, "file does not start with IDP3");
+        if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0)
+            return fail(ReadError::BadMagic, "file does not start with IDP3");
         if (!in_.rangeFits(0, 1, kMd3HeaderSize)) {
-            return fail(ReadError::Truncated, "file is shorter than the " + std::to_string(kMd3HeaderSize) + "-byte header");
+            return fail(ReadError::Truncated,
+                        "file is shorter than the " + std::to_string(kMd3HeaderSize) + "-byte header");
         }
         Md3FileHeader& h = model.header;
         in_.readInt32(h.version);
         if (h.version != kMd3Version) {
-            return fail(ReadError::BadVersion, "version " + std::to_string(h.version) + ", expected " + std::to_string(kMd3Version));
+            return fail(ReadError::BadVersion,
+                        "version " + std::to_string(h.version) + ", expected " + std::to_string(kMd3Version));
         }
         readText(kMd3ModelNameLength, kMd3ModelNameLength, h.modelName);
         in_.readInt32(h.frameCount);
@@ -79,10 +87,13 @@ private:
         in_.readInt32(h.endOffset);
         if (in_.failed()) return fail(ReadError::Truncated, "file header is cut short");
 
-        const std::pair<const char*, int32_t> counts[] = {
-            {"frame count", h.frameCount}, {"tag count", h.tagCount}, {"surface count", h.surfaceCount}, {"skin count", h.skinCount}};
+        const std::pair<const char*, int32_t> counts[] = {{"frame count", h.frameCount},
+                                                          {"tag count", h.tagCount},
+                                                          {"surface count", h.surfaceCount},
+                                                          {"skin count", h.skinCount}};
         for (const auto& count : counts) {
-            if (count.second < 0) return fail(ReadError::NegativeCount, std::string(count.first) + " is " + std::to_string(count.second));
+            if (count.second < 0)
+                return fail(ReadError::NegativeCount, std::string(count.first) + " is " + std::to_string(count.second));
         }
         return true;
     }
@@ -107,7 +118,8 @@ private:
     bool checkFileBlocks(const Md3FileHeader& h) {
         const uint64_t end = offsetValue(h.endOffset);
         if (end < offsetValue(h.tagsOffset) || end < offsetValue(h.surfacesOffset)) {
-            return fail(ReadError::BadEndOffset, "end offset " + std::to_string(end) + " lies before the tags or surfaces");
+            return fail(ReadError::BadEndOffset,
+                        "end offset " + std::to_string(end) + " lies before the tags or surfaces");
         }
         if (end > in_.size()) {
             return fail(ReadError::Truncated, "end offset " + std::to_string(end) + " is past the file's " +
@@ -160,7 +172,10 @@ private:
         uint64_t start = offsetValue(h.surfacesOffset);
         for (int32_t index = 0; index < h.surfaceCount; ++index) {
             Md3Surface& surface = model.surfaces[static_cast<size_t>(index)];
-            if (!readSurface(start, index, surface)) return false;
+            if (!readSurface(start, index, surface)) {
+                failedSurface_ = index;
+                return false;
+            }
             // endOffset >= the header size was checked, so every surface starts after the last.
             start += offsetValue(surface.header.endOffset);
         }
@@ -170,13 +185,15 @@ private:
     bool readSurface(uint64_t start, int32_t index, Md3Surface& surface) {
         const std::string owner = "surface " + std::to_string(index) + " ";
         if (!in_.rangeFits(start, 1, kMd3SurfaceHeaderSize)) {
-            return fail(ReadError::BlockOutOfBounds, owner + "header at " + std::to_string(start) + " runs past the end");
+            return fail(ReadError::BlockOutOfBounds,
+                        owner + "header at " + std::to_string(start) + " runs past the end");
         }
         surface.fileOffset = static_cast<size_t>(start);
         in_.seek(surface.fileOffset);
         uint8_t magic[4] = {};
         in_.readBytes(magic, sizeof magic);
-        if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0) return fail(ReadError::BadMagic, owner + "does not start with IDP3");
+        if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0)
+            return fail(ReadError::BadMagic, owner + "does not start with IDP3");
 
         Md3SurfaceHeader& s = surface.header;
         uint8_t nameField[kMd3SurfaceNameLength] = {};
@@ -206,7 +223,8 @@ private:
 
         const uint64_t length = offsetValue(s.endOffset);
         if (length < static_cast<uint64_t>(kMd3SurfaceHeaderSize)) {
-            return fail(ReadError::BadEndOffset, owner + "end offset " + std::to_string(s.endOffset) + " lies inside its header");
+            return fail(ReadError::BadEndOffset,
+                        owner + "end offset " + std::to_string(s.endOffset) + " lies inside its header");
         }
         if (!in_.rangeFits(start, 1, length)) {
             return fail(ReadError::BlockOutOfBounds, owner + "(" + std::to_string(length) + " bytes at " +
@@ -220,8 +238,8 @@ private:
                         limit, kMd3SurfaceHeaderSize, owner) ||
             !checkBlock("texture coordinates", start, s.texCoordsOffset, static_cast<uint64_t>(s.vertexCount),
                         kMd3TexCoordSize, limit, kMd3SurfaceHeaderSize, owner) ||
-            !checkBlock("vertices", start, s.verticesOffset, vertexRecords, kMd3VertexSize, limit, kMd3SurfaceHeaderSize,
-                        owner)) {
+            !checkBlock("vertices", start, s.verticesOffset, vertexRecords, kMd3VertexSize, limit,
+                        kMd3SurfaceHeaderSize, owner)) {
             return false;
         }
 
@@ -244,7 +262,8 @@ private:
                 in_.readInt32(vertex);
                 if (vertex < 0 || vertex >= s.vertexCount) {
                     return fail(ReadError::IndexOutOfRange, owner + "triangle " + std::to_string(t) + " uses vertex " +
-                                                                std::to_string(vertex) + " of " + std::to_string(s.vertexCount));
+                                                                std::to_string(vertex) + " of " +
+                                                                std::to_string(s.vertexCount));
                 }
             }
         }
@@ -269,14 +288,24 @@ private:
     }
 
     ByteReader in_;
+    int32_t failedSurface_ = -1;
     ReadError error_ = ReadError::None;
     std::string message_;
 };
 
-}  // namespace
+} // namespace
 
 Md3ReadResult readMd3(const uint8_t* data, size_t size) {
-    return Md3Parser(data, size).run();
+    // Every allocation is bounded by a small multiple of size, but the machine may still say no;
+    // that is reported like any other failure rather than thrown across the API.
+    try {
+        return Md3Parser(data, size).run();
+    } catch (const std::bad_alloc&) {
+        Md3ReadResult result;
+        result.error = ReadError::OutOfMemory;
+        result.message = "not enough memory for the model";
+        return result;
+    }
 }
 
 Md3Vec3 decodeMd3Normal(uint8_t polar, uint8_t azimuth) {
@@ -301,4 +330,4 @@ std::string md3SurfaceName(const uint8_t (&field)[kMd3SurfaceNameLength]) {
     return textUpToZero(field, kMd3SurfaceNameLength, kMd3SurfaceNameMaxLength);
 }
 
-}  // namespace modelformat
+} // namespace modelformat

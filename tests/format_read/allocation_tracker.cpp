@@ -19,7 +19,7 @@ void* allocate(size_t size) {
     return std::malloc(size == 0 ? 1 : size);
 }
 
-}  // namespace
+} // namespace
 
 void* operator new(size_t size) {
     if (void* p = allocate(size)) return p;
@@ -49,4 +49,4 @@ LargestAllocation::~LargestAllocation() { tracking.store(false); }
 
 size_t LargestAllocation::bytes() const { return largest.load(); }
 
-}  // namespace testmodels
+} // namespace testmodels

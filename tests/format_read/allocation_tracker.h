@@ -1,5 +1,4 @@
-// Records the largest single heap allocation made through operator new while a scope is open, so
-// tests can show that hostile counts are refused before anything is allocated for them.
+// Notes the largest heap allocation made while a scope is open (hostile counts must allocate nothing).
 #ifndef TESTS_FORMAT_READ_ALLOCATION_TRACKER_H
 #define TESTS_FORMAT_READ_ALLOCATION_TRACKER_H
 
@@ -17,6 +16,6 @@ public:
     size_t bytes() const;
 };
 
-}  // namespace testmodels
+} // namespace testmodels
 
 #endif

@@ -92,8 +92,8 @@ TEST(ByteReader, RangeFitsIsExactAndOverflowSafe) {
     EXPECT_TRUE(in.rangeFits(100, 10, 10));  // ends exactly at 200
     EXPECT_FALSE(in.rangeFits(100, 11, 10)); // one record too many
     EXPECT_FALSE(in.rangeFits(101, 10, 10));
-    EXPECT_TRUE(in.rangeFits(200, 0, 12));   // an empty block at the very end
-    EXPECT_FALSE(in.rangeFits(201, 0, 12));  // but not after it
+    EXPECT_TRUE(in.rangeFits(200, 0, 12));  // an empty block at the very end
+    EXPECT_FALSE(in.rangeFits(201, 0, 12)); // but not after it
     EXPECT_FALSE(in.rangeFits(0, 2000000000, 8));
     // count x size wraps around 2^64 to a small number; still refused.
     EXPECT_FALSE(in.rangeFits(0, (uint64_t{1} << 62) + 1, 4));
@@ -162,4 +162,4 @@ TEST(ReadFileBytes, ReadsStreamsThatCannotSeek) {
     pclose(pipe);
 }
 
-}  // namespace
+} // namespace

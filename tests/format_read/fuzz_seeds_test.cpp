@@ -1,5 +1,4 @@
-// The fuzzers' seed files, written by fuzz/make_seeds.py independently of the C++ code, must all
-// read back whole: a second, separately written encoder of both formats agrees with the readers.
+// The fuzz seeds, written by fuzz/make_seeds.py apart from the C++ code, must all read back whole.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -69,4 +68,4 @@ TEST(FuzzSeeds, Md2SeedsReadWhole) {
     }
 }
 
-}  // namespace
+} // namespace

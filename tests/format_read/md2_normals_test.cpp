@@ -1,5 +1,4 @@
-// Checks the MD2 normal table against the geometry it comes from (a frequency-4 geodesic sphere)
-// and its order against real MD2 files, whose stored normals must agree with their faces.
+// The MD2 normal table checked against the geodesic sphere it comes from and against real files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,7 +32,7 @@ Vec toVec(const Md2Vec3& v) { return {v.x, v.y, v.z}; }
 // pushed out to the unit sphere. Shared edge points are kept once.
 std::vector<Vec> geodesicSphere() {
     const double a = 1.0 / std::sqrt(1.0 + std::pow((1.0 + std::sqrt(5.0)) / 2.0, 2.0)); // 0.525731
-    const double b = a * (1.0 + std::sqrt(5.0)) / 2.0;                                  // 0.850651
+    const double b = a * (1.0 + std::sqrt(5.0)) / 2.0;                                   // 0.850651
     std::vector<Vec> corners;
     for (double s1 : {1.0, -1.0}) {
         for (double s2 : {1.0, -1.0}) {
@@ -49,12 +48,15 @@ std::vector<Vec> geodesicSphere() {
     for (size_t i = 0; i < corners.size(); ++i) {
         for (size_t j = i + 1; j < corners.size(); ++j) {
             for (size_t k = j + 1; k < corners.size(); ++k) {
-                if (!adjacent(corners[i], corners[j]) || !adjacent(corners[j], corners[k]) || !adjacent(corners[i], corners[k])) continue;
+                if (!adjacent(corners[i], corners[j]) || !adjacent(corners[j], corners[k]) ||
+                    !adjacent(corners[i], corners[k]))
+                    continue;
                 ++faces;
                 for (int u = 0; u <= 4; ++u) {
                     for (int v = 0; u + v <= 4; ++v) {
-                        const Vec p = unit(0.25 * (static_cast<double>(u) * corners[i] + static_cast<double>(v) * corners[j] +
-                                                   static_cast<double>(4 - u - v) * corners[k]));
+                        const Vec p =
+                            unit(0.25 * (static_cast<double>(u) * corners[i] + static_cast<double>(v) * corners[j] +
+                                         static_cast<double>(4 - u - v) * corners[k]));
                         bool known = false;
                         for (const Vec& q : points) known = known || length(p - q) < 1e-9;
                         if (!known) points.push_back(p);
@@ -75,7 +77,8 @@ TEST(Md2NormalTable, IsTheGeodesicSphereEntryForEntry) {
     for (size_t i = 0; i < kMd2NormalCount; ++i) {
         const Vec n = toVec(kMd2Normals[i]);
         EXPECT_NEAR(length(n), 1.0, 1e-5) << "entry " << i;
-        for (size_t j = 0; j < i; ++j) EXPECT_GT(length(n - toVec(kMd2Normals[j])), 1e-3) << "entries " << j << " and " << i;
+        for (size_t j = 0; j < i; ++j)
+            EXPECT_GT(length(n - toVec(kMd2Normals[j])), 1e-3) << "entries " << j << " and " << i;
         size_t matches = 0;
         for (size_t p = 0; p < sphere.size(); ++p) {
             if (length(n - sphere[p]) < 1e-5) {
@@ -89,7 +92,8 @@ TEST(Md2NormalTable, IsTheGeodesicSphereEntryForEntry) {
 }
 
 TEST(Md2NormalTable, StartsInTheKnownOrder) {
-    const Md2Vec3 first[] = {{-0.525731f, 0.000000f, 0.850651f}, {-0.442863f, 0.238856f, 0.864188f}, {-0.295242f, 0.000000f, 0.955423f}};
+    const Md2Vec3 first[] = {
+        {-0.525731f, 0.000000f, 0.850651f}, {-0.442863f, 0.238856f, 0.864188f}, {-0.295242f, 0.000000f, 0.955423f}};
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(kMd2Normals[i].x, first[i].x);
         EXPECT_EQ(kMd2Normals[i].y, first[i].y);
@@ -173,7 +177,8 @@ TEST_P(Md2NormalOrder, AgreesWithTheFacesOfRealModels) {
 // that follow neither rule.
 INSTANTIATE_TEST_SUITE_P(Samples, Md2NormalOrder,
                          ::testing::Values(NormalSample{"Box", "ufoai-data/models/objects/store/box.md2", 1.0},
-                                           NormalSample{"Assault", "ufoai-data/models/weapons/assault/assault.md2", 0.8}),
+                                           NormalSample{"Assault", "ufoai-data/models/weapons/assault/assault.md2",
+                                                        0.8}),
                          [](const auto& test) { return std::string(test.param.name); });
 
-}  // namespace
+} // namespace

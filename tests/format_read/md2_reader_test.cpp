@@ -1,5 +1,4 @@
-// Tests of the MD2 reader: vertex and texture-coordinate decoding, frame choice, normal indices and
-// hostile headers, on files laid out by the test writer.
+// Tests of the MD2 reader: decoding, frame choice, normal indices and hostile headers.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -136,25 +135,32 @@ const HostileMd2 kHostileMd2[] = {
     {"NegativeFrameCount", [](auto& b) { setField(b, kFieldNumFrames, -1); }, ReadError::NegativeCount},
     {"ZeroSkinWidth", [](auto& b) { setField(b, kFieldSkinWidth, 0); }, ReadError::BadSkinSize},
     {"NegativeSkinHeight", [](auto& b) { setField(b, kFieldSkinHeight, -128); }, ReadError::BadSkinSize},
-    {"FrameSizeOverTheBuffer", [](auto& b) { setField(b, kFieldFrameSize, kMd2MaxFrameSize + 1); }, ReadError::BadFrameSize},
-    {"FrameSizeTooSmallForVertices", [](auto& b) { setField(b, kFieldFrameSize, field(b, kFieldFrameSize) - 1); }, ReadError::BadFrameSize},
+    {"FrameSizeOverTheBuffer", [](auto& b) { setField(b, kFieldFrameSize, kMd2MaxFrameSize + 1); },
+     ReadError::BadFrameSize},
+    {"FrameSizeTooSmallForVertices", [](auto& b) { setField(b, kFieldFrameSize, field(b, kFieldFrameSize) - 1); },
+     ReadError::BadFrameSize},
     {"MoreVerticesThanAFrameHolds", [](auto& b) { setField(b, kFieldNumVertices, 2049); }, ReadError::BadFrameSize},
     {"HugeVertexCount", [](auto& b) { setField(b, kFieldNumVertices, 2000000000); }, ReadError::BadFrameSize},
     {"VerticesWithoutFrames", [](auto& b) { setField(b, kFieldNumFrames, 0); }, ReadError::MissingFrames},
-    {"EndPastTheFile", [](auto& b) { setField(b, kFieldOfsEnd, static_cast<int32_t>(b.size()) + 1); }, ReadError::Truncated},
+    {"EndPastTheFile", [](auto& b) { setField(b, kFieldOfsEnd, static_cast<int32_t>(b.size()) + 1); },
+     ReadError::Truncated},
     {"HugeTriangleCount", [](auto& b) { setField(b, kFieldNumTriangles, 2000000000); }, ReadError::BlockOutOfBounds},
     // 2^30 triangles x 12 bytes is 3 x 2^32: zero bytes to a reader that multiplies in 32 bits.
-    {"TriangleBlockSizeWrapsIn32Bits", [](auto& b) { setField(b, kFieldNumTriangles, 1 << 30); }, ReadError::BlockOutOfBounds},
+    {"TriangleBlockSizeWrapsIn32Bits", [](auto& b) { setField(b, kFieldNumTriangles, 1 << 30); },
+     ReadError::BlockOutOfBounds},
     {"HugeFrameCount", [](auto& b) { setField(b, kFieldNumFrames, 2000000000); }, ReadError::BlockOutOfBounds},
     {"HugeTexCoordCount", [](auto& b) { setField(b, kFieldNumTexCoords, 1000000); }, ReadError::BlockOutOfBounds},
     // Skins and GL commands are never read, but a file that says they run past its end is cut short.
     {"SkinsPastTheEnd", [](auto& b) { setField(b, kFieldNumSkins, 100); }, ReadError::BlockOutOfBounds},
-    {"GlCommandsPastTheEnd", [](auto& b) { setField(b, kFieldOfsGlCommands, static_cast<int32_t>(b.size()) - 4); }, ReadError::BlockOutOfBounds},
+    {"GlCommandsPastTheEnd", [](auto& b) { setField(b, kFieldOfsGlCommands, static_cast<int32_t>(b.size()) - 4); },
+     ReadError::BlockOutOfBounds},
     {"FramesOffsetNegative", [](auto& b) { setField(b, kFieldOfsFrames, -40); }, ReadError::BlockOutOfBounds},
     {"TexCoordsOffsetWraps", [](auto& b) { setField(b, kFieldOfsTexCoords, INT32_MAX); }, ReadError::BlockOutOfBounds},
     {"TrianglesInsideHeader", [](auto& b) { setField(b, kFieldOfsTriangles, 8); }, ReadError::BlockOverlapsHeader},
     {"TriangleVertexIndexTooLarge",
-     [](auto& b) { patchInt32(b, static_cast<size_t>(field(b, kFieldOfsTriangles)) + 4, 0x00000005); }, // vertices 2: 5, 0
+     [](auto& b) {
+         patchInt32(b, static_cast<size_t>(field(b, kFieldOfsTriangles)) + 4, 0x00000005);
+     }, // vertices 2: 5, 0
      ReadError::IndexOutOfRange},
     {"TriangleVertexIndexNegative",
      [](auto& b) { b[static_cast<size_t>(field(b, kFieldOfsTriangles)) + 1] = 0xFF; }, // vertex 0 becomes -256
@@ -182,4 +188,4 @@ TEST_P(Md2Hostile, IsRefusedBeforeAllocatingForIt) {
 INSTANTIATE_TEST_SUITE_P(Headers, Md2Hostile, ::testing::ValuesIn(kHostileMd2),
                          [](const auto& test) { return std::string(test.param.name); });
 
-}  // namespace
+} // namespace

@@ -1,6 +1,8 @@
 // Test-only MD3 and MD2 writers: byte-by-byte layouts with offsets computed from the records.
 #include "model_builders.h"
 
+#include <array>
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -84,12 +86,19 @@ std::vector<uint8_t> surfaceBytes(const Md3Surface& surface, SurfaceBlockOrder o
         LittleEndianWriter* bytes;
         int32_t offset;
     };
-    Block shaderBlock{&shaders, 0}, triangleBlock{&triangles, 0}, texCoordBlock{&texCoords, 0}, vertexBlock{&vertices, 0};
-    std::vector<Block*> sequence;
+    Block shaderBlock{&shaders, 0}, triangleBlock{&triangles, 0}, texCoordBlock{&texCoords, 0},
+        vertexBlock{&vertices, 0};
+    std::array<Block*, 4> sequence{};
     switch (order) {
-    case SurfaceBlockOrder::ShadersFirst: sequence = {&shaderBlock, &triangleBlock, &texCoordBlock, &vertexBlock}; break;
-    case SurfaceBlockOrder::TrianglesFirst: sequence = {&triangleBlock, &shaderBlock, &texCoordBlock, &vertexBlock}; break;
-    case SurfaceBlockOrder::VerticesFirst: sequence = {&vertexBlock, &texCoordBlock, &triangleBlock, &shaderBlock}; break;
+        case SurfaceBlockOrder::ShadersFirst:
+            sequence = {{&shaderBlock, &triangleBlock, &texCoordBlock, &vertexBlock}};
+            break;
+        case SurfaceBlockOrder::TrianglesFirst:
+            sequence = {{&triangleBlock, &shaderBlock, &texCoordBlock, &vertexBlock}};
+            break;
+        case SurfaceBlockOrder::VerticesFirst:
+            sequence = {{&vertexBlock, &texCoordBlock, &triangleBlock, &shaderBlock}};
+            break;
     }
     int32_t at = kMd3SurfaceHeaderSize;
     for (Block* block : sequence) {
@@ -116,7 +125,7 @@ std::vector<uint8_t> surfaceBytes(const Md3Surface& surface, SurfaceBlockOrder o
     return out.take();
 }
 
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> buildMd3(const Md3Model& model, SurfaceBlockOrder order) {
     const Md3FileHeader& h = model.header;
@@ -192,12 +201,14 @@ Md3Model makeMd3Model(int32_t frameCount, int32_t tagCount, int32_t surfaceCount
                            Md3ShaderRecord{"textures/test/glow.tga", 7}};
         surface.triangles = {Md3Triangle{{0, 1, 2}}, Md3Triangle{{2, 3, 0}}};
         for (int32_t v = 0; v < h.vertexCount; ++v) {
-            surface.texCoords.push_back(Md3TexCoord{0.25f * static_cast<float>(v), 1.0f - 0.125f * static_cast<float>(s)});
+            surface.texCoords.push_back(
+                Md3TexCoord{0.25f * static_cast<float>(v), 1.0f - 0.125f * static_cast<float>(s)});
         }
         for (int32_t f = 0; f < frameCount; ++f) {
             for (int32_t v = 0; v < h.vertexCount; ++v) {
-                surface.vertices.push_back(Md3Vertex{static_cast<int16_t>(64 * v - 100 * s), static_cast<int16_t>(-32 * f),
-                                                     static_cast<int16_t>(v * f - 30000), static_cast<uint8_t>(v * 40 + f),
+                surface.vertices.push_back(Md3Vertex{static_cast<int16_t>(64 * v - 100 * s),
+                                                     static_cast<int16_t>(-32 * f), static_cast<int16_t>(v * f - 30000),
+                                                     static_cast<uint8_t>(v * 40 + f),
                                                      static_cast<uint8_t>(255 - v - s)});
             }
         }
@@ -223,7 +234,8 @@ std::vector<uint8_t> buildMd2(const Md2Build& build) {
                           ofsTriangles, ofsFrames, ofsGlCommands, ofsEnd}) {
         out.i32(field);
     }
-    for (int32_t s = 0; s < build.skinCount; ++s) out.text("models/test/skin" + std::to_string(s) + ".pcx", kMd2SkinNameSize);
+    for (int32_t s = 0; s < build.skinCount; ++s)
+        out.text("models/test/skin" + std::to_string(s) + ".pcx", kMd2SkinNameSize);
     for (const Md2TexCoord& st : build.texCoords) {
         out.i16(st.s);
         out.i16(st.t);
@@ -240,8 +252,9 @@ std::vector<uint8_t> buildMd2(const Md2Build& build) {
         }
         out.text(frame.name, kMd2FrameNameLength);
         for (int32_t v = 0; v < build.vertexCount; ++v) {
-            const Md2PackedVertex packed = static_cast<size_t>(v) < frame.vertices.size() ? frame.vertices[static_cast<size_t>(v)]
-                                                                                      : Md2PackedVertex{};
+            const Md2PackedVertex packed = static_cast<size_t>(v) < frame.vertices.size()
+                                               ? frame.vertices[static_cast<size_t>(v)]
+                                               : Md2PackedVertex{};
             for (uint8_t coordinate : packed.position) out.u8(coordinate);
             out.u8(packed.normalIndex);
         }
@@ -258,8 +271,9 @@ Md2Build makeMd2Build(int32_t frameCount, int32_t vertexCount) {
         build.texCoords.push_back(Md2TexCoord{static_cast<int16_t>(16 * i), static_cast<int16_t>(8 * i)});
     }
     for (int32_t i = 0; i + 2 < vertexCount; ++i) {
-        build.triangles.push_back(Md2Triangle{{static_cast<int16_t>(i), static_cast<int16_t>(i + 1), static_cast<int16_t>(i + 2)},
-                                              {static_cast<int16_t>(i + 1), static_cast<int16_t>(i + 2), static_cast<int16_t>(i)}});
+        build.triangles.push_back(
+            Md2Triangle{{static_cast<int16_t>(i), static_cast<int16_t>(i + 1), static_cast<int16_t>(i + 2)},
+                        {static_cast<int16_t>(i + 1), static_cast<int16_t>(i + 2), static_cast<int16_t>(i)}});
     }
     for (int32_t f = 0; f < frameCount; ++f) {
         Md2Frame frame;
@@ -267,8 +281,9 @@ Md2Build makeMd2Build(int32_t frameCount, int32_t vertexCount) {
         frame.translate = {static_cast<float>(f), -8.0f, 3.0f};
         frame.name = "stand" + std::to_string(f + 1);
         for (int32_t v = 0; v < vertexCount; ++v) {
-            frame.vertices.push_back(Md2PackedVertex{{static_cast<uint8_t>(v), static_cast<uint8_t>(2 * v), static_cast<uint8_t>(255 - v)},
-                                                     static_cast<uint8_t>(v % 162)});
+            frame.vertices.push_back(
+                Md2PackedVertex{{static_cast<uint8_t>(v), static_cast<uint8_t>(2 * v), static_cast<uint8_t>(255 - v)},
+                                static_cast<uint8_t>(v % 162)});
         }
         build.frames.push_back(frame);
     }
@@ -281,4 +296,4 @@ std::vector<uint8_t> loadFile(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-}  // namespace testmodels
+} // namespace testmodels

@@ -1,5 +1,4 @@
-// Test-only writers that lay out small MD3 and MD2 files byte by byte, so the readers can be
-// tested on files whose every field the test controls.
+// Test-only writers that lay out small MD3 and MD2 files byte by byte, every field under test control.
 #ifndef TESTS_FORMAT_READ_MODEL_BUILDERS_H
 #define TESTS_FORMAT_READ_MODEL_BUILDERS_H
 
@@ -74,25 +73,51 @@ Md2Build makeMd2Build(int32_t frameCount, int32_t vertexCount);
 // Byte position of MD2 header field `index` (0 = version ... 15 = ofsEnd), after the magic.
 constexpr size_t md2HeaderField(int index) { return 4 + 4 * static_cast<size_t>(index); }
 enum Md2Field {
-    kFieldVersion, kFieldSkinWidth, kFieldSkinHeight, kFieldFrameSize, kFieldNumSkins, kFieldNumVertices,
-    kFieldNumTexCoords, kFieldNumTriangles, kFieldNumGlCommands, kFieldNumFrames, kFieldOfsSkins, kFieldOfsTexCoords,
-    kFieldOfsTriangles, kFieldOfsFrames, kFieldOfsGlCommands, kFieldOfsEnd,
+    kFieldVersion,
+    kFieldSkinWidth,
+    kFieldSkinHeight,
+    kFieldFrameSize,
+    kFieldNumSkins,
+    kFieldNumVertices,
+    kFieldNumTexCoords,
+    kFieldNumTriangles,
+    kFieldNumGlCommands,
+    kFieldNumFrames,
+    kFieldOfsSkins,
+    kFieldOfsTexCoords,
+    kFieldOfsTriangles,
+    kFieldOfsFrames,
+    kFieldOfsGlCommands,
+    kFieldOfsEnd,
 };
 
 // Byte positions inside an MD3 file header and surface header.
 enum Md3HeaderAt : size_t {
-    kMd3AtVersion = 4, kMd3AtFrameCount = 76, kMd3AtTagCount = 80, kMd3AtSurfaceCount = 84, kMd3AtSkinCount = 88,
-    kMd3AtFramesOffset = 92, kMd3AtTagsOffset = 96, kMd3AtSurfacesOffset = 100, kMd3AtEndOffset = 104,
+    kMd3AtVersion = 4,
+    kMd3AtFrameCount = 76,
+    kMd3AtTagCount = 80,
+    kMd3AtSurfaceCount = 84,
+    kMd3AtSkinCount = 88,
+    kMd3AtFramesOffset = 92,
+    kMd3AtTagsOffset = 96,
+    kMd3AtSurfacesOffset = 100,
+    kMd3AtEndOffset = 104,
 };
 enum Md3SurfaceAt : size_t {
-    kSurfAtFrameCount = 72, kSurfAtShaderCount = 76, kSurfAtVertexCount = 80, kSurfAtTriangleCount = 84,
-    kSurfAtTrianglesOffset = 88, kSurfAtShadersOffset = 92, kSurfAtTexCoordsOffset = 96, kSurfAtVerticesOffset = 100,
+    kSurfAtFrameCount = 72,
+    kSurfAtShaderCount = 76,
+    kSurfAtVertexCount = 80,
+    kSurfAtTriangleCount = 84,
+    kSurfAtTrianglesOffset = 88,
+    kSurfAtShadersOffset = 92,
+    kSurfAtTexCoordsOffset = 96,
+    kSurfAtVerticesOffset = 100,
     kSurfAtEndOffset = 104,
 };
 
 // Reads a whole file; empty when it cannot be opened.
 std::vector<uint8_t> loadFile(const std::string& path);
 
-}  // namespace testmodels
+} // namespace testmodels
 
 #endif

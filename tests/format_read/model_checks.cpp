@@ -18,7 +18,8 @@ void expectConsistent(const Md3Model& m) {
         ASSERT_EQ(s.shaders.size(), static_cast<size_t>(s.header.shaderCount));
         ASSERT_EQ(s.triangles.size(), static_cast<size_t>(s.header.triangleCount));
         ASSERT_EQ(s.texCoords.size(), static_cast<size_t>(s.header.vertexCount));
-        ASSERT_EQ(s.vertices.size(), static_cast<size_t>(s.header.frameCount) * static_cast<size_t>(s.header.vertexCount));
+        ASSERT_EQ(s.vertices.size(),
+                  static_cast<size_t>(s.header.frameCount) * static_cast<size_t>(s.header.vertexCount));
         EXPECT_LE(s.fileOffset + static_cast<uint32_t>(s.header.endOffset), m.fileSize);
         EXPECT_LE(s.header.name.size(), kMd3SurfaceNameMaxLength);
         for (const Md3Triangle& t : s.triangles) {
@@ -49,4 +50,4 @@ void expectConsistent(const Md2Model& m) {
     EXPECT_LE(h.frameSize, kMd2MaxFrameSize);
 }
 
-}  // namespace testmodels
+} // namespace testmodels

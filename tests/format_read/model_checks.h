@@ -1,5 +1,4 @@
-// Checks that every model a reader accepts must pass, whatever bytes it came from: counts agree
-// with the vectors, indices are in range, everything lies inside the file.
+// What every model a reader accepts must satisfy, whatever bytes it came from.
 #ifndef TESTS_FORMAT_READ_MODEL_CHECKS_H
 #define TESTS_FORMAT_READ_MODEL_CHECKS_H
 
@@ -11,6 +10,6 @@ namespace testmodels {
 void expectConsistent(const modelformat::Md3Model& model);
 void expectConsistent(const modelformat::Md2Model& model);
 
-}  // namespace testmodels
+} // namespace testmodels
 
 #endif

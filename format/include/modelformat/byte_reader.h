@@ -1,5 +1,4 @@
-// The one bounds-checked cursor through which the model readers take every byte of a file, the
-// reading layer's error codes, and a helper that loads an open FILE* into memory.
+// The bounds-checked byte cursor every model reader reads through, its error codes, and FILE* loading.
 #ifndef MODELFORMAT_BYTE_READER_H
 #define MODELFORMAT_BYTE_READER_H
 
@@ -14,19 +13,20 @@ namespace modelformat {
 // Why a file was refused. Every reader reports one of these plus a message naming the field.
 enum class ReadError {
     None,
-    Truncated,          // the data ends before a field the header says is there
-    BadMagic,           // the file or a surface does not start with the expected four bytes
-    BadVersion,         // a version this reader does not know
-    NegativeCount,      // a record count below zero
-    BlockOutOfBounds,   // a block (offset + count x record size) runs past the file or its surface
-    BlockOverlapsHeader,// a non-empty block starts inside the header that describes it
-    BadEndOffset,       // an end offset that cannot close the data it is supposed to close
-    IndexOutOfRange,    // a triangle refers to a vertex or texture coordinate that does not exist
-    BadFrameSize,       // an MD2 frame size outside what the format allows
-    BadSkinSize,        // an MD2 skin width or height of zero or below
-    MissingFrames,      // vertices without any frame to place them, or a surface with no frames
-    FileTooLarge,       // larger than kMaxModelFileSize
-    IoError,            // the file could not be read
+    Truncated,           // the data ends before a field the header says is there
+    BadMagic,            // the file or a surface does not start with the expected four bytes
+    BadVersion,          // a version this reader does not know
+    NegativeCount,       // a record count below zero
+    BlockOutOfBounds,    // a block (offset + count x record size) runs past the file or its surface
+    BlockOverlapsHeader, // a non-empty block starts inside the header that describes it
+    BadEndOffset,        // an end offset that cannot close the data it is supposed to close
+    IndexOutOfRange,     // a triangle refers to a vertex or texture coordinate that does not exist
+    BadFrameSize,        // an MD2 frame size outside what the format allows
+    BadSkinSize,         // an MD2 skin width or height of zero or below
+    MissingFrames,       // vertices without any frame to place them, or a surface with no frames
+    FileTooLarge,        // larger than kMaxModelFileSize
+    IoError,             // the file could not be read
+    OutOfMemory,         // the machine could not hold a model the file's size allows
 };
 
 // A short stable name for an error code ("truncated", "block-out-of-bounds", ...).
@@ -59,8 +59,7 @@ public:
 
     // True when count records of recordSize bytes starting at offset lie inside the first `limit`
     // bytes of the data (limit is clamped to size()). Overflow-safe for any count.
-    bool rangeFits(uint64_t offset, uint64_t count, uint64_t recordSize,
-                   uint64_t limit = UINT64_MAX) const noexcept;
+    bool rangeFits(uint64_t offset, uint64_t count, uint64_t recordSize, uint64_t limit = UINT64_MAX) const noexcept;
 
 private:
     bool take(size_t count) noexcept;
@@ -91,6 +90,6 @@ enum class FileReadStart {
 ReadError readFileBytes(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes,
                         size_t limit = kMaxModelFileSize);
 
-}  // namespace modelformat
+} // namespace modelformat
 
 #endif

@@ -80,6 +80,6 @@ struct Md2PackedVertex {
     uint8_t normalIndex = 0;           // into the 162-entry normal table
 };
 
-}  // namespace modelformat
+} // namespace modelformat
 
 #endif

@@ -1,5 +1,4 @@
-// Reading an MD3 file from untrusted bytes into plain records: every frame, every frame's tags,
-// every surface with its shaders, triangles, texture coordinates and per-frame vertices.
+// Reading an MD3 file from untrusted bytes into plain records, every frame and surface kept.
 #ifndef MODELFORMAT_MD3_READER_H
 #define MODELFORMAT_MD3_READER_H
 
@@ -17,9 +16,9 @@ struct Md3Surface {
     size_t fileOffset = 0; // where the surface header starts in the file
     Md3SurfaceHeader header;
     std::vector<Md3ShaderRecord> shaders;
-    std::vector<Md3Triangle> triangles;   // indices checked: each is in 0..vertexCount-1
-    std::vector<Md3TexCoord> texCoords;   // vertexCount entries
-    std::vector<Md3Vertex> vertices;      // frameCount x vertexCount, frame-major
+    std::vector<Md3Triangle> triangles; // indices checked: each is in 0..vertexCount-1
+    std::vector<Md3TexCoord> texCoords; // vertexCount entries
+    std::vector<Md3Vertex> vertices;    // frameCount x vertexCount, frame-major
 
     // The vertexCount vertices of one frame (frame < header.frameCount).
     const Md3Vertex* frameVertices(int32_t frame) const {
@@ -44,7 +43,11 @@ struct Md3ReadResult {
     bool ok = false;
     ReadError error = ReadError::None;
     std::string message; // names the field or block at fault; empty when ok
-    Md3Model model;      // complete when ok; empty otherwise
+    // Complete when ok. When a surface is refused after the file's header, frames and tags have
+    // read, the model keeps them and the surfaces before the refused one, whose index is
+    // failedSurface; after any other refusal the model is empty and failedSurface is -1.
+    Md3Model model;
+    int32_t failedSurface = -1;
 };
 
 // Parses a whole MD3 file (starting with its "IDP3" magic). Never throws for bad input, never
@@ -68,6 +71,6 @@ constexpr size_t kMd3TagNameMaxLength = 63;
 constexpr size_t kMd3LegacyTagNameLength = 12;
 constexpr size_t kMd3SurfaceNameMaxLength = 65;
 
-}  // namespace modelformat
+} // namespace modelformat
 
 #endif
