@@ -16,8 +16,8 @@ namespace {
 // far between them. Assumes at least two keys and a time strictly inside their span.
 template <typename Key>
 void bracket(const std::vector<Key>& keys, double time, size_t& first, size_t& second, double& factor) {
-    const auto after = std::upper_bound(keys.begin(), keys.end(), time,
-                                        [](double t, const Key& key) { return t < key.mTime; });
+    const auto after =
+        std::upper_bound(keys.begin(), keys.end(), time, [](double t, const Key& key) { return t < key.mTime; });
     second = static_cast<size_t>(after - keys.begin());
     first = second - 1;
     const double span = keys[second].mTime - keys[first].mTime;

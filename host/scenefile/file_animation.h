@@ -48,7 +48,7 @@ struct FileNode {
 
 struct SkinBone {
     int node = -1;
-    aiMatrix4x4 offset; // mesh space to the bone's space in the bind pose
+    aiMatrix4x4 offset;  // mesh space to the bone's space in the bind pose
 };
 
 struct SkinInfluence {
@@ -58,15 +58,15 @@ struct SkinInfluence {
 
 // A mesh whose vertices move: its fixed topology, rest positions, morph targets and skin.
 struct DeformingMeshData {
-    Mesh topology; // faces, texture vertices and texture faces; vertices at rest
+    Mesh topology;  // faces, texture vertices and texture faces; vertices at rest
     std::vector<aiVector3D> restPositions;
-    std::vector<std::vector<aiVector3D>> targetOffsets; // per morph target: target minus rest
+    std::vector<std::vector<aiVector3D>> targetOffsets;  // per morph target: target minus rest
     std::vector<float> defaultWeights;
     int morphChannel = -1;
     bool normalizedWeights = false;
-    int placingNode = -1; // the node the mesh hangs from; the result is in its space
+    int placingNode = -1;  // the node the mesh hangs from; the result is in its space
     std::vector<SkinBone> bones;
-    std::vector<std::uint32_t> influenceStart; // vertex v's influences: [start[v], start[v + 1])
+    std::vector<std::uint32_t> influenceStart;  // vertex v's influences: [start[v], start[v + 1])
     std::vector<SkinInfluence> influences;
 };
 

@@ -20,8 +20,9 @@ struct SceneLoadOptions {
     std::string animationName;
     int animationIndex = -1;
     // Frames per second of the host clock, set by loading (ticks per frame follow it). 0 takes the
-    // animation's own key rate when it is a whole number of frames per second up to
-    // kMaxFileFrameRate (FBX and most frame-based formats), else kDefaultFrameRate.
+    // animation's own key rate when it is a whole number from kMinFileFrameRate to
+    // kMaxFileFrameRate (FBX keys count the file's frames), else kDefaultFrameRate (glTF keys are
+    // in seconds, assimp gives them in milliseconds).
     int frameRate = 0;
     // Uniform scale of every position and translation (a file in centimetres at 0.01 gives metres).
     float scale = 1.0f;
@@ -48,6 +49,8 @@ struct SceneLoadResult {
 };
 
 constexpr int kDefaultFrameRate = 30;
+// Key rates outside this range are time units (seconds, milliseconds, ticks), not frame rates.
+constexpr int kMinFileFrameRate = 10;
 constexpr int kMaxFileFrameRate = 120;
 
 // Adds the file's nodes to the scene: names, hierarchy, transforms animated by the chosen

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # Writes figure.gltf, the small animated test scene of the scene-file tests (run from this folder).
-# Y-up, as glTF is: a skinned two-bone strip, animated tags, a morphing triangle, a node with two
-# primitives, a nameless node and two animations.
+# Y-up, as glTF is: two top nodes, a skinned two-bone strip, animated tags, a morphing triangle, a
+# node with two primitives, a nameless node and two animations.
 import base64
 import json
 import math
@@ -69,6 +69,7 @@ weapon_turn = add("VEC4", "f", [quat((1, 0, 0), 0), quat((1, 0, 0), 90)])
 spinner_turn = add("VEC4", "f", [quat((0, 1, 0), 0), quat((0, 1, 0), 120)])
 blob_weights = add("SCALAR", "f", [0.0, 1.0])
 hips_idle = add("VEC3", "f", [[0, 1, 0], [0, 1.5, 0]])
+prop_idle = add("VEC3", "f", [[3, 0, 0], [3, 1, 0]])
 
 # A 1x1 white PNG, embedded in the file as a data URI.
 white_png = base64.b64decode(
@@ -86,17 +87,18 @@ def sampler(times, values, interpolation="LINEAR"):
 gltf = {
     "asset": {"version": "2.0", "generator": "make_figure_gltf.py"},
     "scene": 0,
-    "scenes": [{"nodes": [0]}],
+    "scenes": [{"nodes": [0, 9]}],
     "nodes": [
         {"name": "figure", "children": [1, 4, 5, 6, 7, 8]},
         {"name": "hips", "translation": [0, 1, 0], "children": [2]},
         {"name": "chest", "translation": [0, 1, 0], "children": [3]},
         {"name": "tag_torso", "translation": [0, 0.5, 0]},
-        {"name": "body", "mesh": 0, "skin": 0},
+        {"name": "body", "mesh": 0, "skin": 0, "translation": [2, 0, 0]},
         {"name": "tag_weapon", "mesh": 1, "translation": [1, 0, 0]},
         {"name": "spinner", "mesh": 3, "translation": [0, 0, 2]},
         {"name": "blob", "mesh": 2, "translation": [-2, 0, 0]},
         {"translation": [0, 0, -1]},
+        {"name": "prop", "mesh": 1, "translation": [3, 0, 0]},
     ],
     "skins": [{"joints": [1, 2], "inverseBindMatrices": inverse_binds, "skeleton": 1}],
     "meshes": [
@@ -124,7 +126,8 @@ gltf = {
                                       sampler(times_01, spinner_turn), sampler(times_01, blob_weights)],
          "channels": [channel(0, 1, "translation"), channel(1, 2, "rotation"), channel(2, 5, "translation"),
                       channel(3, 5, "rotation"), channel(4, 6, "rotation"), channel(5, 7, "weights")]},
-        {"name": "idle", "samplers": [sampler(times_02, hips_idle)], "channels": [channel(0, 1, "translation")]},
+        {"name": "idle", "samplers": [sampler(times_02, hips_idle), sampler(times_02, prop_idle)],
+         "channels": [channel(0, 1, "translation"), channel(1, 9, "translation")]},
     ],
 }
 gltf["buffers"] = [{"byteLength": len(blob),

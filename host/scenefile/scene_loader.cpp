@@ -1,0 +1,601 @@
+// Reading scene files through assimp into the host's scene model, converted to the host's Z-up frame.
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+
+#include <assimp/Importer.hpp>
+#include <assimp/config.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include "file_animation.h"
+#include "gltf_interpolation.h"
+#include "scene_file.h"
+
+namespace host {
+
+namespace {
+
+using scenefile::DeformingMeshData;
+using scenefile::FileAnimation;
+using scenefile::KeyInterpolation;
+
+// Triangles only: polygons are split, points and lines dropped, vertices that agree in every
+// attribute shared (OBJ gives one per corner); texture seams stay split because their
+// coordinates differ.
+constexpr unsigned kImportSteps =
+    aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType | aiProcess_ValidateDataStructure;
+// What assimp's own viewer assumes when an animation gives no rate.
+constexpr double kUnstatedTicksPerSecond = 25.0;
+
+// The rotation from the file's axes to the host's: the file's right, up and front directions
+// become the host's +X, +Z and -Y. As rows of a column-vector matrix.
+aiMatrix4x4 axesToHost(const aiVector3D& right, const aiVector3D& up, const aiVector3D& front) {
+    return aiMatrix4x4(right.x, right.y, right.z, 0.0f,     //
+                       -front.x, -front.y, -front.z, 0.0f,  //
+                       up.x, up.y, up.z, 0.0f,              //
+                       0.0f, 0.0f, 0.0f, 1.0f);
+}
+
+aiVector3D signedAxis(int axis, int sign) {
+    aiVector3D v(0.0f, 0.0f, 0.0f);
+    v[static_cast<unsigned>(axis)] = sign < 0 ? -1.0f : 1.0f;
+    return v;
+}
+
+// Up alone: the front is the host's usual companion of that up (+Z beside a Y up, -Y beside a
+// Z up), and right completes a right-handed frame.
+aiMatrix4x4 upToHost(const aiVector3D& up) {
+    const aiVector3D front = std::fabs(up.z) > 0.5f ? aiVector3D(0.0f, -1.0f, 0.0f) : aiVector3D(0.0f, 0.0f, 1.0f);
+    return axesToHost(up ^ front, up, front);
+}
+
+bool metadataAxis(const aiMetadata* metadata, const char* axisKey, const char* signKey, aiVector3D& axis) {
+    int32_t index = -1;
+    int32_t sign = 1;
+    if (metadata == nullptr || !metadata->Get(axisKey, index) || index < 0 || index > 2) {
+        return false;
+    }
+    metadata->Get(signKey, sign);
+    axis = signedAxis(index, sign);
+    return true;
+}
+
+std::string texturePathFor(const std::filesystem::path& folder, std::string name) {
+    if (name.empty() || name[0] == '*') {
+        return name;  // "*N": the scene's N-th embedded texture
+    }
+    const bool windowsAbsolute =
+        (name.size() > 2 && name[1] == ':' && (name[2] == '\\' || name[2] == '/')) || name.rfind("\\\\", 0) == 0;
+    if (windowsAbsolute) {
+        return name;
+    }
+    for (char& c : name) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    const std::filesystem::path texture(name);
+    if (texture.is_absolute()) {
+        return texture.lexically_normal().string();
+    }
+    return (folder / texture).lexically_normal().string();
+}
+
+class FileLoader {
+public:
+    FileLoader(const aiScene& file, const std::string& path, const SceneLoadOptions& options, Scene& scene,
+               SceneLoadResult& result)
+        : file_(file),
+          path_(path),
+          options_(options),
+          scene_(scene),
+          result_(result),
+          animation_(std::make_shared<FileAnimation>()) {}
+
+    bool load() {
+        if (!chooseAnimation() || !chooseFrameRate()) {
+            return false;
+        }
+        chooseAxes();
+        flatten(file_.mRootNode, -1);
+        readNodes();
+        readAnimation();
+        animation_->prepare();
+        for (const auto& node : scene_.nodes()) {
+            takenNames_.insert(node->name());
+        }
+        const aiNode* root = file_.mRootNode;
+        if (isContainer(root)) {
+            // The root stands for the file's scene itself (FBX's "RootNode", the COLLADA visual
+            // scene, an OBJ file's name): its children become the top nodes and carry its transform.
+            const aiMatrix4x4 prefix = toHost_ * root->mTransformation;
+            for (unsigned i = 0; i < root->mNumChildren; ++i) {
+                addHostNode(root->mChildren[i], nullptr, &prefix);
+            }
+        } else {
+            addHostNode(root, nullptr, &toHost_);
+        }
+        SetFrameRate(result_.frameRate);
+        return true;
+    }
+
+private:
+    bool chooseAnimation() {
+        for (unsigned i = 0; i < file_.mNumAnimations; ++i) {
+            result_.animationNames.emplace_back(file_.mAnimations[i]->mName.C_Str());
+        }
+        const int count = static_cast<int>(file_.mNumAnimations);
+        if (!options_.animationName.empty()) {
+            for (int i = 0; i < count; ++i) {
+                if (result_.animationNames[static_cast<size_t>(i)] == options_.animationName) {
+                    result_.animationIndex = i;
+                    return true;
+                }
+            }
+            result_.error = "no animation named \"" + options_.animationName + "\" in " + path_ + listAnimations();
+            return false;
+        }
+        if (options_.animationIndex >= 0) {
+            if (options_.animationIndex >= count) {
+                result_.error = "no animation number " + std::to_string(options_.animationIndex) + " in " + path_ +
+                                listAnimations();
+                return false;
+            }
+            result_.animationIndex = options_.animationIndex;
+            return true;
+        }
+        result_.animationIndex = count > 0 ? 0 : -1;
+        return true;
+    }
+
+    std::string listAnimations() const {
+        if (result_.animationNames.empty()) {
+            return " (it has none)";
+        }
+        std::string list = " (it has";
+        for (size_t i = 0; i < result_.animationNames.size(); ++i) {
+            list += (i == 0 ? " " : ", ") + std::to_string(i) + " \"" + result_.animationNames[i] + "\"";
+        }
+        return list + ")";
+    }
+
+    const aiAnimation* chosen() const {
+        return result_.animationIndex >= 0 ? file_.mAnimations[result_.animationIndex] : nullptr;
+    }
+
+    bool chooseFrameRate() {
+        const aiAnimation* animation = chosen();
+        const double stated = animation != nullptr ? animation->mTicksPerSecond : 0.0;
+        animation_->ticksPerSecond = stated > 0.0 ? stated : kUnstatedTicksPerSecond;
+        if (options_.frameRate < 0 || options_.frameRate > TIME_TICKSPERSEC) {
+            result_.error = "frame rate " + std::to_string(options_.frameRate) + " is outside 1 to " +
+                            std::to_string(TIME_TICKSPERSEC) + " frames per second";
+            return false;
+        }
+        result_.frameRate = options_.frameRate;
+        if (result_.frameRate == 0) {
+            const double rate = animation_->ticksPerSecond;
+            const bool frameBased = rate >= kMinFileFrameRate && rate <= kMaxFileFrameRate && rate == std::floor(rate);
+            result_.frameRate = stated > 0.0 && frameBased ? static_cast<int>(rate) : kDefaultFrameRate;
+        }
+        return true;
+    }
+
+    void chooseAxes() {
+        const aiVector3D yUp(0.0f, 1.0f, 0.0f);
+        if (options_.upAxis == SceneUpAxis::Z) {
+            toHost_ = aiMatrix4x4();
+            return;
+        }
+        toHost_ = upToHost(yUp);
+        if (options_.upAxis == SceneUpAxis::Y) {
+            return;
+        }
+        const aiMetadata* metadata = file_.mMetaData;
+        aiVector3D up;
+        if (!metadataAxis(metadata, "UpAxis", "UpAxisSign", up)) {
+            return;
+        }
+        aiVector3D front;
+        aiVector3D right;
+        if (metadataAxis(metadata, "FrontAxis", "FrontAxisSign", front) &&
+            metadataAxis(metadata, "CoordAxis", "CoordAxisSign", right)) {
+            if (((right ^ up) - front).SquareLength() < 1e-6f) {
+                toHost_ = axesToHost(right, up, front);
+                return;
+            }
+            result_.warnings.push_back("the file's axes are left-handed: only its up axis is converted");
+        }
+        toHost_ = upToHost(up);
+    }
+
+    void flatten(const aiNode* node, int parent) {
+        const int index = static_cast<int>(flat_.size());
+        flat_.push_back(node);
+        parents_.push_back(parent);
+        indexOf_[node] = index;
+        nodeByName_.emplace(node->mName.C_Str(), index);  // the first of equal names wins
+        for (unsigned i = 0; i < node->mNumChildren; ++i) {
+            flatten(node->mChildren[i], index);
+        }
+    }
+
+    void readNodes() {
+        const float scale = options_.scale;
+        animation_->nodes.resize(flat_.size());
+        for (size_t i = 0; i < flat_.size(); ++i) {
+            scenefile::FileNode& node = animation_->nodes[i];
+            node.parent = parents_[i];
+            node.rest = flat_[i]->mTransformation;
+            // A uniform scale about the origin scales every translation and position alike, so
+            // rotations stay pure and tags keep unit axes.
+            node.rest.a4 *= scale;
+            node.rest.b4 *= scale;
+            node.rest.c4 *= scale;
+            node.rest.Decompose(node.restScaling, node.restRotation, node.restPosition);
+        }
+        for (unsigned m = 0; m < file_.mNumMeshes; ++m) {
+            const aiMesh* mesh = file_.mMeshes[m];
+            for (unsigned b = 0; b < mesh->mNumBones; ++b) {
+                boneNames_.insert(mesh->mBones[b]->mName.C_Str());
+            }
+        }
+    }
+
+    void readAnimation() {
+        const aiAnimation* animation = chosen();
+        if (animation == nullptr) {
+            return;
+        }
+        scenefile::GltfInterpolations interpolations;
+        if (scenefile::readGltfInterpolations(path_, result_.animationIndex, interpolations)) {
+            if (interpolations.cubicSpline) {
+                result_.warnings.push_back("cubic-spline keys are interpolated linearly between their values");
+            }
+        }
+        double lastKey = animation->mDuration > 0.0 ? animation->mDuration : 0.0;
+        const float scale = options_.scale;
+        for (unsigned c = 0; c < animation->mNumChannels; ++c) {
+            const aiNodeAnim* source = animation->mChannels[c];
+            const auto found = nodeByName_.find(source->mNodeName.C_Str());
+            if (found == nodeByName_.end()) {
+                result_.warnings.push_back(std::string("animation channel for missing node \"") +
+                                           source->mNodeName.C_Str() + "\" ignored");
+                continue;
+            }
+            scenefile::NodeChannel channel;
+            channel.positions.assign(source->mPositionKeys, source->mPositionKeys + source->mNumPositionKeys);
+            channel.rotations.assign(source->mRotationKeys, source->mRotationKeys + source->mNumRotationKeys);
+            channel.scalings.assign(source->mScalingKeys, source->mScalingKeys + source->mNumScalingKeys);
+            for (aiVectorKey& key : channel.positions) {
+                key.mValue *= scale;
+            }
+            channel.before = source->mPreState;
+            channel.after = source->mPostState;
+            const std::string name = source->mNodeName.C_Str();
+            channel.positionInterpolation = interpolations.of(name, scenefile::GltfPath::Translation);
+            channel.rotationInterpolation = interpolations.of(name, scenefile::GltfPath::Rotation);
+            channel.scalingInterpolation = interpolations.of(name, scenefile::GltfPath::Scale);
+            for (const auto& key : channel.positions)
+                lastKey = std::max(lastKey, key.mTime);
+            for (const auto& key : channel.rotations)
+                lastKey = std::max(lastKey, key.mTime);
+            for (const auto& key : channel.scalings)
+                lastKey = std::max(lastKey, key.mTime);
+            animation_->nodes[static_cast<size_t>(found->second)].channel =
+                static_cast<int>(animation_->channels.size());
+            animation_->channels.push_back(std::move(channel));
+        }
+        for (unsigned c = 0; c < animation->mNumMorphMeshChannels; ++c) {
+            const aiMeshMorphAnim* source = animation->mMorphMeshChannels[c];
+            morphChannelByName_.emplace(source->mName.C_Str(), c);
+            for (unsigned k = 0; k < source->mNumKeys; ++k) {
+                lastKey = std::max(lastKey, source->mKeys[k].mTime);
+            }
+        }
+        result_.durationSeconds = lastKey / animation_->ticksPerSecond;
+        // A hair below a whole frame counts as that frame: key times are stored in floating point.
+        result_.lengthFrames = static_cast<int>(std::ceil(result_.durationSeconds * result_.frameRate - 1e-6));
+        interpolations_ = std::move(interpolations);
+    }
+
+    // An empty root that only holds the file's top nodes.
+    bool isContainer(const aiNode* root) const {
+        return root->mNumMeshes == 0 && root->mNumChildren > 0 && animation_->nodes[0].channel < 0 &&
+               boneNames_.count(root->mName.C_Str()) == 0 && morphChannelByName_.count(root->mName.C_Str()) == 0;
+    }
+
+    std::string uniqueName(std::string name) {
+        if (takenNames_.count(name) != 0) {
+            const std::string base = name;
+            for (int n = 2;; ++n) {
+                name = base + "_" + std::to_string(n);
+                if (takenNames_.count(name) == 0) {
+                    break;
+                }
+            }
+        }
+        takenNames_.insert(name);
+        return name;
+    }
+
+    // prefix, for a top node, takes the file's frame to the host's.
+    void addHostNode(const aiNode* source, SceneNode* parent, const aiMatrix4x4* prefix) {
+        const int index = indexOf_.at(source);
+        std::string name = source->mName.C_Str();
+        if (name.empty()) {
+            name = "node_" + std::to_string(index);
+        }
+        SceneNode* node = scene_.addNode(uniqueName(name), parent);
+        ++result_.nodeCount;
+        setTransform(*node, index, prefix);
+        for (unsigned k = 0; k < source->mNumMeshes; ++k) {
+            const aiMesh* mesh = file_.mMeshes[source->mMeshes[k]];
+            SceneNode* meshNode = node;
+            if (k > 0) {
+                const std::string meshName = mesh->mName.length > 0 ? mesh->mName.C_Str() : std::to_string(k);
+                meshNode = scene_.addNode(uniqueName(node->name() + "_" + meshName), node);
+                ++result_.nodeCount;
+            }
+            attachMesh(*meshNode, *mesh, index, source->mName.C_Str());
+        }
+        for (unsigned i = 0; i < source->mNumChildren; ++i) {
+            addHostNode(source->mChildren[i], node, nullptr);
+        }
+    }
+
+    void setTransform(SceneNode& node, int index, const aiMatrix4x4* prefix) {
+        const scenefile::FileNode& fileNode = animation_->nodes[static_cast<size_t>(index)];
+        const aiMatrix4x4 before = prefix != nullptr ? *prefix : aiMatrix4x4();
+        if (fileNode.channel < 0) {
+            node.setTransform(scenefile::toHostMatrix(before * fileNode.rest));
+            return;
+        }
+        std::shared_ptr<FileAnimation> animation = animation_;
+        if (prefix == nullptr) {
+            node.setTransformTrack([animation, index](TimeValue time) {
+                return scenefile::toHostMatrix(animation->localAt(index, time));
+            });
+        } else {
+            node.setTransformTrack([animation, index, before](TimeValue time) {
+                return scenefile::toHostMatrix(before * animation->localAt(index, time));
+            });
+        }
+    }
+
+    Mesh buildTopology(const aiMesh& mesh) const {
+        Mesh result;
+        int triangles = 0;
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            if (mesh.mFaces[f].mNumIndices == 3) {
+                ++triangles;
+            }
+        }
+        if (triangles == 0) {
+            return result;
+        }
+        const int vertexCount = static_cast<int>(mesh.mNumVertices);
+        result.setNumVerts(vertexCount);
+        for (int v = 0; v < vertexCount; ++v) {
+            const aiVector3D& p = mesh.mVertices[v];
+            result.verts[v] = Point3(p.x * options_.scale, p.y * options_.scale, p.z * options_.scale);
+        }
+        result.setNumFaces(triangles);
+        const bool mapped = mesh.HasTextureCoords(0);
+        if (mapped) {
+            result.setNumTVerts(vertexCount);
+            result.setNumTVFaces(triangles);
+            for (int v = 0; v < vertexCount; ++v) {
+                const aiVector3D& uv = mesh.mTextureCoords[0][v];
+                result.tVerts[v] = UVVert(uv.x, uv.y, 0.0f);
+            }
+        }
+        int out = 0;
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            if (face.mNumIndices != 3) {
+                continue;
+            }
+            const auto a = static_cast<int>(face.mIndices[0]);
+            const auto b = static_cast<int>(face.mIndices[1]);
+            const auto c = static_cast<int>(face.mIndices[2]);
+            result.faces[out].setVerts(a, b, c);
+            result.faces[out].setEdgeVisFlags(1, 1, 1);
+            if (mapped) {
+                result.tvFace[out].setTVerts(a, b, c);
+            }
+            ++out;
+        }
+        return result;
+    }
+
+    void attachMesh(SceneNode& node, const aiMesh& mesh, int placingNode, const std::string& placingName) {
+        Mesh topology = buildTopology(mesh);
+        if (topology.getNumFaces() == 0) {
+            return;
+        }
+        node.setMaterial(materialFor(mesh.mMaterialIndex));
+        if (mesh.mNumBones == 0 && mesh.mNumAnimMeshes == 0) {
+            node.setMesh(topology);
+            return;
+        }
+        auto data = std::make_shared<DeformingMeshData>();
+        data->topology = std::move(topology);
+        data->placingNode = placingNode;
+        data->restPositions.reserve(mesh.mNumVertices);
+        for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
+            data->restPositions.push_back(mesh.mVertices[v] * options_.scale);
+        }
+        readMorphTargets(mesh, placingName, *data);
+        readSkin(mesh, *data);
+        std::shared_ptr<FileAnimation> animation = animation_;
+        node.setDeformingMesh([animation, data](TimeValue time, Mesh& out) { animation->deform(*data, time, out); });
+    }
+
+    void readMorphTargets(const aiMesh& mesh, const std::string& placingName, DeformingMeshData& data) {
+        if (mesh.mNumAnimMeshes == 0) {
+            return;
+        }
+        const unsigned targets = mesh.mNumAnimMeshes;
+        data.normalizedWeights = mesh.mMethod == aiMorphingMethod_MORPH_NORMALIZED;
+        for (unsigned t = 0; t < targets; ++t) {
+            const aiAnimMesh* target = mesh.mAnimMeshes[t];
+            std::vector<aiVector3D> offsets(mesh.mNumVertices, aiVector3D(0.0f, 0.0f, 0.0f));
+            // assimp keeps a target's positions whole; the host adds weighted differences.
+            if (target->HasPositions() && target->mNumVertices == mesh.mNumVertices) {
+                for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
+                    offsets[v] = (target->mVertices[v] - mesh.mVertices[v]) * options_.scale;
+                }
+            } else {
+                result_.warnings.push_back(std::string("a morph target of mesh \"") + mesh.mName.C_Str() +
+                                           "\" has no positions matching its mesh and is ignored");
+            }
+            data.targetOffsets.push_back(std::move(offsets));
+            data.defaultWeights.push_back(target->mWeight);
+        }
+        // A morph channel names its mesh, or (glTF, whose weights belong to the node) the node.
+        auto found = morphChannelByName_.find(mesh.mName.C_Str());
+        if (found == morphChannelByName_.end()) {
+            found = morphChannelByName_.find(placingName);
+        }
+        if (found == morphChannelByName_.end()) {
+            return;
+        }
+        const aiMeshMorphAnim* source = chosen()->mMorphMeshChannels[found->second];
+        scenefile::MorphChannel channel;
+        channel.interpolation = interpolations_.of(placingName, scenefile::GltfPath::Weights);
+        for (unsigned k = 0; k < source->mNumKeys; ++k) {
+            const aiMeshMorphKey& key = source->mKeys[k];
+            scenefile::MorphChannel::Key weights;
+            weights.time = key.mTime;
+            weights.weights.assign(targets, 0.0f);
+            for (unsigned i = 0; i < key.mNumValuesAndWeights; ++i) {
+                if (key.mValues[i] < targets) {
+                    weights.weights[key.mValues[i]] = static_cast<float>(key.mWeights[i]);
+                }
+            }
+            channel.keys.push_back(std::move(weights));
+        }
+        data.morphChannel = static_cast<int>(animation_->morphChannels.size());
+        animation_->morphChannels.push_back(std::move(channel));
+    }
+
+    void readSkin(const aiMesh& mesh, DeformingMeshData& data) {
+        if (mesh.mNumBones == 0) {
+            return;
+        }
+        const float scale = options_.scale;
+        std::vector<std::vector<scenefile::SkinInfluence>> perVertex(mesh.mNumVertices);
+        for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+            const aiBone* bone = mesh.mBones[b];
+            const auto found = nodeByName_.find(bone->mName.C_Str());
+            if (found == nodeByName_.end()) {
+                result_.warnings.push_back(std::string("bone \"") + bone->mName.C_Str() + "\" of mesh \"" +
+                                           mesh.mName.C_Str() + "\" has no node; its weights are ignored");
+                continue;
+            }
+            scenefile::SkinBone skinBone;
+            skinBone.node = found->second;
+            // The offset maps scaled mesh space to scaled bone space: S^-1 * offset * S keeps its
+            // rotation and scales its translation.
+            skinBone.offset = bone->mOffsetMatrix;
+            skinBone.offset.a4 *= scale;
+            skinBone.offset.b4 *= scale;
+            skinBone.offset.c4 *= scale;
+            const auto boneIndex = static_cast<std::uint32_t>(data.bones.size());
+            data.bones.push_back(skinBone);
+            for (unsigned w = 0; w < bone->mNumWeights; ++w) {
+                const aiVertexWeight& weight = bone->mWeights[w];
+                if (weight.mVertexId < mesh.mNumVertices && weight.mWeight > 0.0f) {
+                    perVertex[weight.mVertexId].push_back({boneIndex, weight.mWeight});
+                }
+            }
+        }
+        data.influenceStart.reserve(perVertex.size() + 1);
+        data.influenceStart.push_back(0);
+        for (const auto& influences : perVertex) {
+            data.influences.insert(data.influences.end(), influences.begin(), influences.end());
+            data.influenceStart.push_back(static_cast<std::uint32_t>(data.influences.size()));
+        }
+    }
+
+    Material* materialFor(unsigned index) {
+        if (index >= file_.mNumMaterials) {
+            return nullptr;
+        }
+        const auto found = materials_.find(index);
+        if (found != materials_.end()) {
+            return found->second;
+        }
+        const aiMaterial* source = file_.mMaterials[index];
+        aiString name;
+        source->Get(AI_MATKEY_NAME, name);
+        Material* material =
+            scene_.addMaterial(name.length > 0 ? std::string(name.C_Str()) : "material_" + std::to_string(index));
+        aiString texture;
+        if (source->GetTexture(aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS ||
+            source->GetTexture(aiTextureType_BASE_COLOR, 0, &texture) == AI_SUCCESS) {
+            const std::string mapName = texturePathFor(std::filesystem::path(path_).parent_path(), texture.C_Str());
+            if (!mapName.empty()) {
+                if (mapName[0] == '*' && !embeddedWarned_) {
+                    result_.warnings.push_back(
+                        "embedded textures are named by their number (\"*0\"); "
+                        "their images are not written out");
+                    embeddedWarned_ = true;
+                }
+                material->setDiffuseMap(std::make_unique<BitmapTexture>(mapName));
+            }
+        }
+        materials_[index] = material;
+        return material;
+    }
+
+    const aiScene& file_;
+    const std::string& path_;
+    const SceneLoadOptions& options_;
+    Scene& scene_;
+    SceneLoadResult& result_;
+    std::shared_ptr<FileAnimation> animation_;
+    aiMatrix4x4 toHost_;
+    std::vector<const aiNode*> flat_;
+    std::vector<int> parents_;
+    std::unordered_map<const aiNode*, int> indexOf_;
+    std::unordered_map<std::string, int> nodeByName_;
+    std::unordered_set<std::string> boneNames_;
+    std::unordered_map<std::string, unsigned> morphChannelByName_;
+    scenefile::GltfInterpolations interpolations_;
+    std::unordered_set<std::string> takenNames_;
+    std::map<unsigned, Material*> materials_;
+    bool embeddedWarned_ = false;
+};
+
+}  // namespace
+
+SceneLoadResult loadSceneFile(const std::string& path, const SceneLoadOptions& options, Scene& scene) {
+    SceneLoadResult result;
+    if (!std::isfinite(options.scale) || options.scale <= 0.0f) {
+        result.error = "scale must be a positive number";
+        return result;
+    }
+    Assimp::Importer importer;
+    importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+    // Pivots folded into their nodes where possible, so that nodes keep the file's names instead
+    // of gaining "$AssimpFbx$" helpers.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
+    // COLLADA nodes by their names rather than their ids, which are restricted to XML names.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
+    const aiScene* file = importer.ReadFile(path, kImportSteps);
+    if (file == nullptr || file->mRootNode == nullptr) {
+        result.error = "cannot read " + path + ": " + importer.GetErrorString();
+        return result;
+    }
+    FileLoader loader(*file, path, options, scene, result);
+    result.ok = loader.load();
+    return result;
+}
+
+}  // namespace host
