@@ -3,6 +3,7 @@
 // the written file.
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include <demo_scene.h>
+#include <scene_file.h>
 #include <modelformat/model_limits.h>
 
 #include "session.h"
@@ -20,12 +22,15 @@ namespace host {
 namespace {
 
 const char kExportHelp[] =
-    "usage: plughost export [OUT.md3] [options]\n"
+    "usage: plughost export [SCENE] OUT.md3 [options]\n"
     "\n"
-    "Exports the demo scene (an animated figure with tag_torso, tag_head and tag_weapon) to an\n"
-    "MD3 file (default: demo.md3) through the exporter plug-in. The options are what a person\n"
-    "does in the exporter's options dialog; without --from/--to the range is frame 0 alone, as\n"
-    "the dialog opens.\n"
+    "Exports a scene to an MD3 file through the exporter plug-in. SCENE is any file the Open\n"
+    "Asset Import Library reads (glTF/GLB, FBX, COLLADA, OBJ, 3DS, ...); without it the embedded\n"
+    "demo scene is exported (an animated figure with tag_torso, tag_head and tag_weapon). Nodes\n"
+    "whose name starts with tag_ become tags; every other mesh becomes a surface.\n"
+    "\n"
+    "The dialog options are what a person does in the exporter's options dialog; without\n"
+    "--from/--to the range is frame 0 alone, as the dialog opens.\n"
     "\n"
     "dialog options:\n"
     "  --from N              move the first frame slider to N (0 to 400)\n"
@@ -39,6 +44,13 @@ const char kExportHelp[] =
     "  --keep-bip            untick 'Ignore Objects Whose Name Starts With Bip'\n"
     "  --no-warnings         untick 'Show Warning Dialogs'\n"
     "\n"
+    "scene options:\n"
+    "  --animation NAME|N    the animation to sample (default: the file's first)\n"
+    "  --fps N               frames per second (default: the file's own key rate when it has\n"
+    "                        one, else 30); ticks per frame follow it\n"
+    "  --scale S             scale every position by S (default 1; 0.01 turns centimetres\n"
+    "                        into metres)\n"
+    "\n"
     "host options:\n"
     "  --no-prompts          export without the dialog, at the current time's frame\n"
     "  --time TICKS          the scene's current time (4800 ticks a second; default 0)\n"
@@ -47,11 +59,14 @@ const char kExportHelp[] =
     "  -h, --help            show this help\n"
     "\n"
     "Warnings appear on standard error; on a terminal a progress line shows what is written.\n"
-    "Exit status: 0 when the export answered success, 1 when it failed, 2 for a usage error.\n"
+    "After the export the file is checked against the games' limits (see 'plughost check').\n"
+    "Exit status: 0 when the export succeeded, 1 when the scene could not be loaded or the export\n"
+    "failed, 2 for a usage error or a scene file that cannot be opened.\n"
     "\n"
     "examples:\n"
     "  plughost export demo.md3 --from 0 --to 39\n"
-    "  plughost export upper.md3 --from 0 --to 39 --only-objects torso,head --only-tags tag_head,tag_weapon\n"
+    "  plughost export walker.glb upper.md3 --from 0 --to 30 --only-tags tag_head,tag_weapon\n"
+    "  plughost export character.fbx lower.md3 --animation walk --fps 15 --from 0 --to 20\n"
     "  plughost export still.md3 --no-prompts --time 1600\n";
 
 // The options dialog's controls, as a person finds them.
@@ -163,8 +178,9 @@ void printSummary(const std::string& path) {
         std::printf("  tag %s\n", model.tag(0, t).name.c_str());
     }
     for (const modelformat::Md3Surface& surface : model.surfaces) {
-        std::printf("  surface %s: %d vertices, %d triangles", surface.header.name.c_str(), surface.header.vertexCount,
-                    surface.header.triangleCount);
+        std::printf("  surface %s: %s, %s", surface.header.name.c_str(),
+                    (std::to_string(surface.header.vertexCount) + (surface.header.vertexCount == 1 ? " vertex" : " vertices")).c_str(),
+                    counted(surface.header.triangleCount, "triangle").c_str());
         if (!surface.shaders.empty()) {
             std::printf(", shader %s", surface.shaders.front().name.c_str());
         }
@@ -196,12 +212,13 @@ std::vector<std::string> splitNames(const std::string& text) {
 
 int runExport(const CommonOptions& common, const std::vector<std::string>& args) {
     std::string output = "demo.md3";
-    bool outputGiven = false;
     DialogChoices choices;
     bool noPrompts = false;
     TimeValue time = 0;
     std::string selection;
     bool selectedOnly = false;
+    std::vector<std::string> positionals;
+    SceneLoadOptions sceneOptions;
 
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -252,16 +269,70 @@ int runExport(const CommonOptions& common, const std::vector<std::string>& args)
             }
         } else if (arg == "--selected-only") {
             selectedOnly = true;
+        } else if (arg == "--animation") {
+            if (!takeValue(args, i, value, "export")) {
+                return kExitUsage;
+            }
+            char* end = nullptr;
+            const long index = std::strtol(value.c_str(), &end, 10);
+            if (!value.empty() && end != nullptr && *end == '\0' && index >= 0) {
+                sceneOptions.animationIndex = static_cast<int>(index);
+            } else {
+                sceneOptions.animationName = value;
+            }
+        } else if (arg == "--fps") {
+            if (!takeValue(args, i, value, "export")) {
+                return kExitUsage;
+            }
+            char* end = nullptr;
+            const long fps = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || end == nullptr || *end != '\0' || fps < 1 || fps > TIME_TICKSPERSEC) {
+                std::fprintf(stderr, "plughost export: --fps wants frames per second from 1 to %d, not '%s'\n",
+                             TIME_TICKSPERSEC, value.c_str());
+                return kExitUsage;
+            }
+            sceneOptions.frameRate = static_cast<int>(fps);
+        } else if (arg == "--scale") {
+            if (!takeValue(args, i, value, "export")) {
+                return kExitUsage;
+            }
+            char* end = nullptr;
+            const float scale = std::strtof(value.c_str(), &end);
+            if (value.empty() || end == nullptr || *end != '\0' || !(scale > 0.0f) || !std::isfinite(scale)) {
+                std::fprintf(stderr, "plughost export: --scale wants a number above 0, not '%s'\n", value.c_str());
+                return kExitUsage;
+            }
+            sceneOptions.scale = scale;
         } else if (!arg.empty() && arg[0] == '-') {
             std::fprintf(stderr, "plughost export: unknown option '%s' (try 'plughost export --help')\n", arg.c_str());
             return kExitUsage;
-        } else if (!outputGiven) {
-            output = arg;
-            outputGiven = true;
         } else {
-            std::fprintf(stderr, "plughost export: more than one output file given ('%s')\n", arg.c_str());
+            positionals.push_back(arg);
+        }
+    }
+    std::string scenePath;
+    if (positionals.size() > 2) {
+        std::fprintf(stderr, "plughost export: give at most a scene file and an output file ('%s' is one too many)\n",
+                     positionals[2].c_str());
+        return kExitUsage;
+    }
+    if (positionals.size() == 2) {
+        scenePath = positionals[0];
+    }
+    if (!positionals.empty()) {
+        output = positionals.back();
+    }
+    if (!scenePath.empty()) {
+        if (std::FILE* probe = std::fopen(scenePath.c_str(), "rb")) {
+            std::fclose(probe);
+        } else {
+            std::fprintf(stderr, "plughost export: cannot open the scene file '%s'\n", scenePath.c_str());
             return kExitUsage;
         }
+    } else if (sceneOptions.frameRate != 0 || sceneOptions.scale != 1.0f || sceneOptions.animationIndex >= 0 ||
+               !sceneOptions.animationName.empty()) {
+        std::fputs("plughost export: --animation, --fps and --scale apply to a scene file; none was given\n", stderr);
+        return kExitUsage;
     }
 
     Session session(common);
@@ -272,9 +343,26 @@ int runExport(const CommonOptions& common, const std::vector<std::string>& args)
         return kExitFailed;
     }
 
-    SetFrameRate(kDemoFrameRate);
     Scene scene;
-    buildDemoScene(scene);
+    if (scenePath.empty()) {
+        SetFrameRate(kDemoFrameRate);
+        buildDemoScene(scene);
+    } else {
+        const SceneLoadResult loaded = loadSceneFile(scenePath, sceneOptions, scene);
+        if (!loaded.ok) {
+            std::fprintf(stderr, "plughost export: cannot load the scene '%s': %s\n", scenePath.c_str(),
+                         loaded.error.c_str());
+            return kExitFailed;
+        }
+        for (const std::string& warning : loaded.warnings) {
+            std::fprintf(stderr, "warning: %s: %s\n", scenePath.c_str(), warning.c_str());
+        }
+        if (loaded.animationIndex >= 0 && choices.from < 0 && choices.to < 0 && !noPrompts) {
+            std::fprintf(stderr, "note: the animation covers frames 0 to %d at %d fps; without --from/--to only frame 0 "
+                                 "is exported\n",
+                         loaded.lengthFrames, loaded.frameRate);
+        }
+    }
     for (const std::string& name : splitNames(selection)) {
         SceneNode* node = scene.findNode(name);
         if (node == nullptr) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include <scene.h>
+#include <scene_file.h>
 
 #include "json_writer.h"
 #include "session.h"
@@ -14,23 +15,27 @@ namespace host {
 namespace {
 
 const char kImportHelp[] =
-    "usage: plughost import FILE [--json]\n"
+    "usage: plughost import FILE [OUT] [--json]\n"
     "\n"
     "Imports an MD3 (Quake III) or MD2 (Quake II) file through the importer plug-in into an empty\n"
     "scene and lists every node it created: name, vertex, face and texture-vertex counts, transform\n"
     "and world-space bounding box. The format is told by the file's first four bytes, whatever\n"
-    "its name.\n"
+    "its name. With OUT the imported scene is saved to it through the Open Asset Import Library,\n"
+    "in the format its name asks for (.gltf, .glb, .obj, .dae, .fbx, ...): nodes named, tag\n"
+    "markers included, texture coordinates kept.\n"
     "\n"
     "options:\n"
     "  --json       print one JSON object {\"nodes\": [...]} instead\n"
     "  -h, --help   show this help\n"
     "\n"
-    "Exit status: 0 when the import succeeded, 1 when the importer refused the file (the nodes it\n"
-    "had already made are still listed), 2 for a usage error or a file that cannot be opened.\n"
+    "Exit status: 0 when the import (and the save) succeeded, 1 when the importer refused the file\n"
+    "(the nodes it had already made are still listed) or OUT could not be written, 2 for a usage\n"
+    "error or a file that cannot be opened.\n"
     "\n"
     "examples:\n"
     "  plughost import upper.md3\n"
-    "  plughost import tris.md2 --json\n";
+    "  plughost import tris.md2 --json\n"
+    "  plughost import upper.md3 upper.gltf\n";
 
 struct NodeReport {
     std::string name;
@@ -109,6 +114,7 @@ std::string extensionOf(const std::string& path) {
 
 int runImport(const CommonOptions& common, const std::vector<std::string>& args) {
     std::string input;
+    std::string output;
     bool json = false;
     for (const std::string& arg : args) {
         if (arg == "-h" || arg == "--help") {
@@ -121,8 +127,11 @@ int runImport(const CommonOptions& common, const std::vector<std::string>& args)
             return kExitUsage;
         } else if (input.empty()) {
             input = arg;
+        } else if (output.empty()) {
+            output = arg;
         } else {
-            std::fprintf(stderr, "plughost import: more than one input file given ('%s')\n", arg.c_str());
+            std::fprintf(stderr, "plughost import: give one input file and at most one output ('%s' is one too many)\n",
+                         arg.c_str());
             return kExitUsage;
         }
     }
@@ -169,6 +178,16 @@ int runImport(const CommonOptions& common, const std::vector<std::string>& args)
         std::fprintf(stderr, "plughost import: '%s' is not an MD3 or MD2 file this importer can read%s\n",
                      input.c_str(), reports.empty() ? "" : " (the nodes above were made before it stopped)");
         return kExitFailed;
+    }
+    if (!output.empty()) {
+        std::string error;
+        if (!saveSceneFile(scene, output, error)) {
+            std::fprintf(stderr, "plughost import: cannot save '%s': %s\n", output.c_str(), error.c_str());
+            return kExitFailed;
+        }
+        if (!json) {
+            std::printf("saved %s\n", output.c_str());
+        }
     }
     return kExitOk;
 }

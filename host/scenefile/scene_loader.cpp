@@ -15,6 +15,8 @@
 #include "gltf_interpolation.h"
 #include "scene_file.h"
 
+#include <mesh_builders.h>
+
 namespace host {
 
 namespace {
@@ -342,6 +344,11 @@ private:
                 ++result_.nodeCount;
             }
             attachMesh(*meshNode, *mesh, index, source->mName.C_Str());
+        }
+        // Scene files mark attachment points with empty nodes; in the host a tag is a node
+        // whose object is a small triangle in the tag's own frame, so give it one.
+        if (source->mNumMeshes == 0 && node->name().compare(0, 4, "tag_") == 0) {
+            node->setMesh(makeTagMarker());
         }
         for (unsigned i = 0; i < source->mNumChildren; ++i) {
             addHostNode(source->mChildren[i], node, nullptr);

@@ -1,6 +1,6 @@
 // What every model a reader accepts must satisfy, whatever bytes it came from.
-#ifndef TESTS_FORMAT_READ_MODEL_CHECKS_H
-#define TESTS_FORMAT_READ_MODEL_CHECKS_H
+#ifndef TESTS_SUPPORT_MODEL_CHECKS_H
+#define TESTS_SUPPORT_MODEL_CHECKS_H
 
 #include "modelformat/md2_reader.h"
 #include "modelformat/md3_reader.h"

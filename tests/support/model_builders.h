@@ -1,6 +1,6 @@
 // Test-only writers that lay out small MD3 and MD2 files byte by byte, every field under test control.
-#ifndef TESTS_FORMAT_READ_MODEL_BUILDERS_H
-#define TESTS_FORMAT_READ_MODEL_BUILDERS_H
+#ifndef TESTS_SUPPORT_MODEL_BUILDERS_H
+#define TESTS_SUPPORT_MODEL_BUILDERS_H
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-// Consistency checks shared by the sample-file and seed-file tests.
+// Consistency checks every model a reader accepts must pass, shared by the reader and importer tests.
 #include "model_checks.h"
 
 #include <gtest/gtest.h>
