@@ -39,6 +39,8 @@ const char* readErrorName(ReadError error) {
             return "io-error";
         case ReadError::OutOfMemory:
             return "out-of-memory";
+        case ReadError::BadFramesOffset:
+            return "bad-frames-offset";
     }
     return "unknown";
 }

@@ -26,7 +26,8 @@ public:
         Md3ReadResult result;
         result.model.fileSize = in_.size();
         const bool fileRead = parseHeader(result.model) && checkFileBlocks(result.model.header) &&
-                              readFrames(result.model) && readTags(result.model);
+                              checkFramesFollowHeader(result.model.header) && readFrames(result.model) &&
+                              readTags(result.model);
         if (fileRead && readSurfaces(result.model)) {
             result.ok = true;
             return result;
@@ -133,6 +134,15 @@ private:
                // surfaces need at least this many bytes; checked before reserving room for them.
                checkBlock("surfaces", 0, h.surfacesOffset, static_cast<uint64_t>(h.surfaceCount), kMd3SurfaceHeaderSize,
                           UINT64_MAX, kMd3HeaderSize, "");
+    }
+
+    // Every writer puts the frame records right after the header, and readers that go through
+    // the file front to back depend on it: a file placing them elsewhere is refused, as the
+    // format's readers have always refused it.
+    bool checkFramesFollowHeader(const Md3FileHeader& h) {
+        if (h.framesOffset == kMd3HeaderSize) return true;
+        return fail(ReadError::BadFramesOffset, "frames offset " + std::to_string(h.framesOffset) + ", expected " +
+                                                    std::to_string(kMd3HeaderSize));
     }
 
     bool readVec3(Md3Vec3& v) { return in_.readFloat32(v.x) && in_.readFloat32(v.y) && in_.readFloat32(v.z); }

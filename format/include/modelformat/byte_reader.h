@@ -27,6 +27,7 @@ enum class ReadError {
     FileTooLarge,        // larger than kMaxModelFileSize
     IoError,             // the file could not be read
     OutOfMemory,         // the machine could not hold a model the file's size allows
+    BadFramesOffset,    // MD3 frame records that do not start right after the file header
 };
 
 // A short stable name for an error code ("truncated", "block-out-of-bounds", ...).
