@@ -204,6 +204,7 @@ const HostileMd3 kHostileMd3[] = {
     {"FramesOffsetNegative", [](auto& b) { setHeader(b, kMd3AtFramesOffset, -56); }, ReadError::BlockOutOfBounds},
     {"TagsInsideHeader", [](auto& b) { setHeader(b, kMd3AtTagsOffset, 0); }, ReadError::BlockOverlapsHeader},
     {"FramesInsideHeader", [](auto& b) { setHeader(b, kMd3AtFramesOffset, 100); }, ReadError::BlockOverlapsHeader},
+    {"FramesAfterAGap", [](auto& b) { setHeader(b, kMd3AtFramesOffset, 112); }, ReadError::BadFramesOffset},
     {"EndBeforeSurfaces", [](auto& b) { setHeader(b, kMd3AtEndOffset, peekInt32(b, kMd3AtSurfacesOffset) - 1); },
      ReadError::BadEndOffset},
     {"EndBeforeTags", [](auto& b) { setHeader(b, kMd3AtEndOffset, 200); }, ReadError::BadEndOffset},

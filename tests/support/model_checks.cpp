@@ -1,4 +1,4 @@
-// Consistency checks every model a reader accepts must pass, shared by the reader and importer tests.
+// Consistency checks every model a reader accepts must pass, for the tests that read whole files.
 #include "model_checks.h"
 
 #include <gtest/gtest.h>
