@@ -18,7 +18,6 @@ public:
     // Formats the text into a 256-byte buffer (longer texts are cut to fit) and shows it.
     void setText(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void close();
-    HWND handle() const { return window_; }
 
 private:
     HWND window_ = nullptr;

@@ -36,7 +36,6 @@ void TerminalDesktop::clearProgress() {
 
 int TerminalDesktop::messageBox(HWND /*owner*/, const std::string& text, const std::string& caption, UINT /*type*/) {
     clearProgress();
-    ++warnings_;
     std::fprintf(out_, "warning: %s: %s\n", caption.c_str(), oneLine(text).c_str());
     std::fflush(out_);
     return IDOK;

@@ -28,7 +28,6 @@ public:
     // Text changes inside the dialog built from this template are the person's own doing,
     // not progress.
     void setIgnoredDialog(int resourceId) { ignoredDialog_ = resourceId; }
-    int warnings() const { return warnings_; }
 
 private:
     void clearProgress();
@@ -37,7 +36,6 @@ private:
     bool terminal_;
     bool progressShown_ = false;
     std::function<bool(HWND)> person_;
-    int warnings_ = 0;
     int ignoredDialog_ = -1;
 };
 

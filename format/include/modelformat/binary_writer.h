@@ -47,7 +47,6 @@ public:
     bool seek(int64_t position) { return out_.seek(position); }
     // True once a write, seek or patch failed, or an offset did not fit its 32-bit field.
     bool failed() const { return out_.failed() || overflowed_; }
-    OutputStream& stream() { return out_; }
 
 private:
     OutputStream& out_;

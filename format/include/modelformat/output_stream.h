@@ -74,8 +74,6 @@ public:
     bool seek(int64_t position) override;
     bool commit() override;
     void abandon() override;
-    bool isOpen() const { return file_ != nullptr; }
-    const std::string& temporaryPath() const { return temporaryPath_; }
 
 private:
     std::FILE* file_ = nullptr;
