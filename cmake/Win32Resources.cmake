@@ -11,14 +11,18 @@ function(add_win32_resources target rc_file)
   get_filename_component(rc_path ${rc_file} ABSOLUTE)
   get_filename_component(rc_name ${rc_file} NAME_WE)
   get_filename_component(rc_dir ${rc_path} DIRECTORY)
+  get_filename_component(rc_filename ${rc_file} NAME)
   set(res_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}.res)
   set(cpp_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}_res.cpp)
   file(GLOB rc_headers ${rc_dir}/*.h ${QMP_WIN32_INCLUDE}/*.h)
-  # llvm-rc runs clang as its preprocessor; it looks for it on PATH.
+  # llvm-rc runs clang as its preprocessor; it looks for it on PATH. It also reads any argument
+  # that starts with '/' as a Windows-style option ("/check/x.rc" is "/C heck/x.rc"), so the
+  # script is named relative to its own folder; option values may be absolute.
   add_custom_command(
     OUTPUT ${res_file}
     COMMAND ${CMAKE_COMMAND} -E env "PATH=${QMP_CLANG_DIR}:$ENV{PATH}"
-            ${QMP_LLVM_RC} -I ${QMP_WIN32_INCLUDE} -I ${rc_dir} -fo ${res_file} ${rc_path}
+            ${QMP_LLVM_RC} -I ${QMP_WIN32_INCLUDE} -I ${rc_dir} -fo ${res_file} ${rc_filename}
+    WORKING_DIRECTORY ${rc_dir}
     DEPENDS ${rc_path} ${rc_headers}
     COMMENT "Compiling resources ${rc_name}.rc"
     VERBATIM)
