@@ -60,8 +60,8 @@ const char kExportHelp[] =
     "\n"
     "Warnings appear on standard error; on a terminal a progress line shows what is written.\n"
     "After the export the file is checked against the games' limits (see 'plughost check').\n"
-    "Exit status: 0 when the export succeeded, 1 when the scene could not be loaded or the export\n"
-    "failed, 2 for a usage error or a scene file that cannot be opened.\n"
+    "Exit status: 0 when the export succeeded, 1 when the scene could not be loaded, nothing in it\n"
+    "passed the filters or the export failed, 2 for a usage error or a scene file that cannot be opened.\n"
     "\n"
     "examples:\n"
     "  plughost export demo.md3 --from 0 --to 39\n"
@@ -394,8 +394,10 @@ int runExport(const CommonOptions& common, const std::vector<std::string>& args)
         return kExitFailed;
     }
     if (identify(output) == before) {
-        std::printf("nothing to export: no file written\n");
-        return kExitOk;
+        // The exporter answers success when no node passes its filters, as the host expects; a
+        // script asking for a file gets none, so for it the work failed.
+        std::fprintf(stderr, "plughost export: nothing in the scene passes the filters; no file was written\n");
+        return kExitFailed;
     }
     printSummary(output);
     return kExitOk;

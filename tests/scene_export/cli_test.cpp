@@ -114,6 +114,11 @@ TEST_F(PlughostCommandLine, ExportsCheckAndImportsAnswerForWhatTheyDid) {
     // An export that cannot be written fails and leaves nothing.
     run = plughost("export '" + path("no-folder/out.md3") + "'");
     EXPECT_EQ(run.status, 1) << run.out;
+    // Nothing passes the filters: the exporter writes no file, and for a script that is a failure.
+    run = plughost("export '" + path("empty.md3") + "' --only-objects nosuchnode --only-tags tag_nosuch");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("no file was written"), std::string::npos) << run.out;
+    EXPECT_FALSE(std::ifstream(path("empty.md3")).good());
 }
 
 TEST_F(PlughostCommandLine, PluginsListsBothModules) {
