@@ -45,7 +45,9 @@ const char kExportHelp[] =
     "  --no-warnings         untick 'Show Warning Dialogs'\n"
     "\n"
     "scene options:\n"
-    "  --animation NAME|N    the animation to sample (default: the file's first)\n"
+    "  --animation NAME|N    the animation to sample; 'all' plays every animation together\n"
+    "                        (default: all when they move different nodes, as one per object,\n"
+    "                        else the file's first)\n"
     "  --fps N               frames per second (default: the file's own key rate when it has\n"
     "                        one, else 30); ticks per frame follow it\n"
     "  --scale S             scale every position by S (default 1; 0.01 turns centimetres\n"
@@ -275,7 +277,9 @@ int runExport(const CommonOptions& common, const std::vector<std::string>& args)
             }
             char* end = nullptr;
             const long index = std::strtol(value.c_str(), &end, 10);
-            if (!value.empty() && end != nullptr && *end == '\0' && index >= 0) {
+            if (value == "all") {
+                sceneOptions.allAnimations = true;
+            } else if (!value.empty() && end != nullptr && *end == '\0' && index >= 0) {
                 sceneOptions.animationIndex = static_cast<int>(index);
             } else {
                 sceneOptions.animationName = value;
@@ -330,7 +334,7 @@ int runExport(const CommonOptions& common, const std::vector<std::string>& args)
             return kExitUsage;
         }
     } else if (sceneOptions.frameRate != 0 || sceneOptions.scale != 1.0f || sceneOptions.animationIndex >= 0 ||
-               !sceneOptions.animationName.empty()) {
+               !sceneOptions.animationName.empty() || sceneOptions.allAnimations) {
         std::fputs("plughost export: --animation, --fps and --scale apply to a scene file; none was given\n", stderr);
         return kExitUsage;
     }
@@ -357,7 +361,10 @@ int runExport(const CommonOptions& common, const std::vector<std::string>& args)
         for (const std::string& warning : loaded.warnings) {
             std::fprintf(stderr, "warning: %s: %s\n", scenePath.c_str(), warning.c_str());
         }
-        if (loaded.animationIndex >= 0 && choices.from < 0 && choices.to < 0 && !noPrompts) {
+        for (const std::string& note : loaded.notes) {
+            std::fprintf(stderr, "note: %s: %s\n", scenePath.c_str(), note.c_str());
+        }
+        if (!loaded.animationsPlayed.empty() && choices.from < 0 && choices.to < 0 && !noPrompts) {
             std::fprintf(stderr, "note: the animation covers frames 0 to %d at %d fps; without --from/--to only frame 0 "
                                  "is exported\n",
                          loaded.lengthFrames, loaded.frameRate);

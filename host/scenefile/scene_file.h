@@ -16,9 +16,12 @@ enum class SceneUpAxis { FromFile, Y, Z };
 
 struct SceneLoadOptions {
     // The animation to sample: the one with this name when not empty, else the one at this
-    // index, else (both unset) the file's first animation.
+    // index, else every animation together when allAnimations is set. With none of them set: all
+    // of the file's animations together when they move different nodes (as exporters write one
+    // animation per animated object), else the file's first.
     std::string animationName;
     int animationIndex = -1;
+    bool allAnimations = false;
     // Frames per second of the host clock, set by loading (ticks per frame follow it). 0 takes the
     // animation's own key rate when it is a whole number from kMinFileFrameRate to
     // kMaxFileFrameRate (FBX keys count the file's frames), else kDefaultFrameRate (glTF keys are
@@ -34,10 +37,13 @@ struct SceneLoadResult {
     std::string error;
     // Things loaded approximately or not at all (embedded textures, curve keys, unknown bones).
     std::vector<std::string> warnings;
+    // Choices made for the caller that it may want to make differently (which animations play).
+    std::vector<std::string> notes;
     // Every animation in the file, in file order; an unnamed one is listed as "".
     std::vector<std::string> animationNames;
-    // The animation sampled: its index in animationNames, or -1 when the file has none.
-    int animationIndex = -1;
+    // The animations sampled, by their index in animationNames; empty when the file has none.
+    // When several play together, a node animated by more than one follows the first of them.
+    std::vector<int> animationsPlayed;
     // The host clock's frame rate after loading.
     int frameRate = 0;
     // The sampled animation's length in seconds and in frames at frameRate: it is covered by

@@ -131,10 +131,11 @@ private:
             result_.animationNames.emplace_back(file_.mAnimations[i]->mName.C_Str());
         }
         const int count = static_cast<int>(file_.mNumAnimations);
+        std::vector<int>& played = result_.animationsPlayed;
         if (!options_.animationName.empty()) {
             for (int i = 0; i < count; ++i) {
                 if (result_.animationNames[static_cast<size_t>(i)] == options_.animationName) {
-                    result_.animationIndex = i;
+                    played.push_back(i);
                     return true;
                 }
             }
@@ -147,10 +148,45 @@ private:
                                 listAnimations();
                 return false;
             }
-            result_.animationIndex = options_.animationIndex;
+            played.push_back(options_.animationIndex);
             return true;
         }
-        result_.animationIndex = count > 0 ? 0 : -1;
+        for (int i = 0; i < count; ++i) {
+            played.push_back(i);
+        }
+        if (count < 2 || options_.allAnimations) {
+            return true;
+        }
+        if (animationsMoveDifferentNodes()) {
+            result_.notes.push_back("its " + std::to_string(count) +
+                                    " animations move different nodes and play together (choose one with --animation)");
+            return true;
+        }
+        played.resize(1);
+        result_.notes.push_back("the first of its animations is sampled" + listAnimations() +
+                                "; choose with --animation NAME|N, or all to play them together");
+        return true;
+    }
+
+    // Exporters write one animation per animated object (an armature's, a prop's) where the scene
+    // had one timeline; alternative takes of one figure move the same nodes.
+    bool animationsMoveDifferentNodes() const {
+        std::unordered_set<std::string> moved;
+        for (unsigned a = 0; a < file_.mNumAnimations; ++a) {
+            const aiAnimation* animation = file_.mAnimations[a];
+            std::unordered_set<std::string> own;
+            for (unsigned c = 0; c < animation->mNumChannels; ++c) {
+                own.insert(animation->mChannels[c]->mNodeName.C_Str());
+            }
+            for (unsigned c = 0; c < animation->mNumMorphMeshChannels; ++c) {
+                own.insert(std::string("morph:") + animation->mMorphMeshChannels[c]->mName.C_Str());
+            }
+            for (const std::string& name : own) {
+                if (!moved.insert(name).second) {
+                    return false;
+                }
+            }
+        }
         return true;
     }
 
@@ -165,14 +201,19 @@ private:
         return list + ")";
     }
 
+    // The first animation played: its key rate is the one all played keys are counted in.
     const aiAnimation* chosen() const {
-        return result_.animationIndex >= 0 ? file_.mAnimations[result_.animationIndex] : nullptr;
+        return result_.animationsPlayed.empty() ? nullptr : file_.mAnimations[result_.animationsPlayed.front()];
+    }
+
+    static double ticksPerSecondOf(const aiAnimation& animation) {
+        return animation.mTicksPerSecond > 0.0 ? animation.mTicksPerSecond : kUnstatedTicksPerSecond;
     }
 
     bool chooseFrameRate() {
         const aiAnimation* animation = chosen();
         const double stated = animation != nullptr ? animation->mTicksPerSecond : 0.0;
-        animation_->ticksPerSecond = stated > 0.0 ? stated : kUnstatedTicksPerSecond;
+        animation_->ticksPerSecond = animation != nullptr ? ticksPerSecondOf(*animation) : kUnstatedTicksPerSecond;
         if (options_.frameRate < 0 || options_.frameRate > TIME_TICKSPERSEC) {
             result_.error = "frame rate " + std::to_string(options_.frameRate) + " is outside 1 to " +
                             std::to_string(TIME_TICKSPERSEC) + " frames per second";
@@ -249,17 +290,27 @@ private:
     }
 
     void readAnimation() {
-        const aiAnimation* animation = chosen();
-        if (animation == nullptr) {
-            return;
+        double lastKey = 0.0;
+        for (const int index : result_.animationsPlayed) {
+            readAnimation(index, lastKey);
         }
+        result_.durationSeconds = lastKey / animation_->ticksPerSecond;
+        // A hair below a whole frame counts as that frame: key times are stored in floating point.
+        result_.lengthFrames = static_cast<int>(std::ceil(result_.durationSeconds * result_.frameRate - 1e-6));
+    }
+
+    // Adds one animation's channels, its key times counted at the first played animation's rate.
+    // A node or morph target that an earlier animation already moves keeps that animation's keys.
+    void readAnimation(int index, double& lastKey) {
+        const aiAnimation* animation = file_.mAnimations[index];
+        const double toCommonTicks = animation_->ticksPerSecond / ticksPerSecondOf(*animation);
         scenefile::GltfInterpolations interpolations;
-        if (scenefile::readGltfInterpolations(path_, result_.animationIndex, interpolations)) {
-            if (interpolations.cubicSpline) {
-                result_.warnings.push_back("cubic-spline keys are interpolated linearly between their values");
-            }
+        if (scenefile::readGltfInterpolations(path_, index, interpolations) && interpolations.cubicSpline &&
+            !cubicSplineWarned_) {
+            cubicSplineWarned_ = true;
+            result_.warnings.push_back("cubic-spline keys are interpolated linearly between their values");
         }
-        double lastKey = animation->mDuration > 0.0 ? animation->mDuration : 0.0;
+        lastKey = std::max(lastKey, animation->mDuration > 0.0 ? animation->mDuration * toCommonTicks : 0.0);
         const float scale = options_.scale;
         for (unsigned c = 0; c < animation->mNumChannels; ++c) {
             const aiNodeAnim* source = animation->mChannels[c];
@@ -269,6 +320,10 @@ private:
                                            source->mNodeName.C_Str() + "\" ignored");
                 continue;
             }
+            scenefile::FileNode& node = animation_->nodes[static_cast<size_t>(found->second)];
+            if (node.channel >= 0) {
+                continue;
+            }
             scenefile::NodeChannel channel;
             channel.positions.assign(source->mPositionKeys, source->mPositionKeys + source->mNumPositionKeys);
             channel.rotations.assign(source->mRotationKeys, source->mRotationKeys + source->mNumRotationKeys);
@@ -276,39 +331,41 @@ private:
             for (aiVectorKey& key : channel.positions) {
                 key.mValue *= scale;
             }
+            retime(channel.positions, toCommonTicks, lastKey);
+            retime(channel.rotations, toCommonTicks, lastKey);
+            retime(channel.scalings, toCommonTicks, lastKey);
             channel.before = source->mPreState;
             channel.after = source->mPostState;
             const std::string name = source->mNodeName.C_Str();
             channel.positionInterpolation = interpolations.of(name, scenefile::GltfPath::Translation);
             channel.rotationInterpolation = interpolations.of(name, scenefile::GltfPath::Rotation);
             channel.scalingInterpolation = interpolations.of(name, scenefile::GltfPath::Scale);
-            for (const auto& key : channel.positions)
-                lastKey = std::max(lastKey, key.mTime);
-            for (const auto& key : channel.rotations)
-                lastKey = std::max(lastKey, key.mTime);
-            for (const auto& key : channel.scalings)
-                lastKey = std::max(lastKey, key.mTime);
-            animation_->nodes[static_cast<size_t>(found->second)].channel =
-                static_cast<int>(animation_->channels.size());
+            node.channel = static_cast<int>(animation_->channels.size());
             animation_->channels.push_back(std::move(channel));
         }
         for (unsigned c = 0; c < animation->mNumMorphMeshChannels; ++c) {
             const aiMeshMorphAnim* source = animation->mMorphMeshChannels[c];
-            morphChannelByName_.emplace(source->mName.C_Str(), c);
+            MorphSource morph{source, toCommonTicks, KeyInterpolation::Linear};
+            morph.interpolation = interpolations.of(source->mName.C_Str(), scenefile::GltfPath::Weights);
+            morphSources_.emplace(source->mName.C_Str(), morph);
             for (unsigned k = 0; k < source->mNumKeys; ++k) {
-                lastKey = std::max(lastKey, source->mKeys[k].mTime);
+                lastKey = std::max(lastKey, source->mKeys[k].mTime * toCommonTicks);
             }
         }
-        result_.durationSeconds = lastKey / animation_->ticksPerSecond;
-        // A hair below a whole frame counts as that frame: key times are stored in floating point.
-        result_.lengthFrames = static_cast<int>(std::ceil(result_.durationSeconds * result_.frameRate - 1e-6));
-        interpolations_ = std::move(interpolations);
+    }
+
+    template <typename Key>
+    static void retime(std::vector<Key>& keys, double factor, double& lastKey) {
+        for (Key& key : keys) {
+            key.mTime *= factor;
+            lastKey = std::max(lastKey, key.mTime);
+        }
     }
 
     // An empty root that only holds the file's top nodes.
     bool isContainer(const aiNode* root) const {
         return root->mNumMeshes == 0 && root->mNumChildren > 0 && animation_->nodes[0].channel < 0 &&
-               boneNames_.count(root->mName.C_Str()) == 0 && morphChannelByName_.count(root->mName.C_Str()) == 0;
+               boneNames_.count(root->mName.C_Str()) == 0 && morphSources_.count(root->mName.C_Str()) == 0;
     }
 
     std::string uniqueName(std::string name) {
@@ -465,20 +522,20 @@ private:
             data.defaultWeights.push_back(target->mWeight);
         }
         // A morph channel names its mesh, or (glTF, whose weights belong to the node) the node.
-        auto found = morphChannelByName_.find(mesh.mName.C_Str());
-        if (found == morphChannelByName_.end()) {
-            found = morphChannelByName_.find(placingName);
+        auto found = morphSources_.find(mesh.mName.C_Str());
+        if (found == morphSources_.end()) {
+            found = morphSources_.find(placingName);
         }
-        if (found == morphChannelByName_.end()) {
+        if (found == morphSources_.end()) {
             return;
         }
-        const aiMeshMorphAnim* source = chosen()->mMorphMeshChannels[found->second];
+        const aiMeshMorphAnim* source = found->second.channel;
         scenefile::MorphChannel channel;
-        channel.interpolation = interpolations_.of(placingName, scenefile::GltfPath::Weights);
+        channel.interpolation = found->second.interpolation;
         for (unsigned k = 0; k < source->mNumKeys; ++k) {
             const aiMeshMorphKey& key = source->mKeys[k];
             scenefile::MorphChannel::Key weights;
-            weights.time = key.mTime;
+            weights.time = key.mTime * found->second.toCommonTicks;
             weights.weights.assign(targets, 0.0f);
             for (unsigned i = 0; i < key.mNumValuesAndWeights; ++i) {
                 if (key.mValues[i] < targets) {
@@ -573,8 +630,15 @@ private:
     std::unordered_map<const aiNode*, int> indexOf_;
     std::unordered_map<std::string, int> nodeByName_;
     std::unordered_set<std::string> boneNames_;
-    std::unordered_map<std::string, unsigned> morphChannelByName_;
-    scenefile::GltfInterpolations interpolations_;
+    // Morph weight channels by the name they give (a mesh's, or in glTF its node's); the first
+    // played animation holding a name keeps it.
+    struct MorphSource {
+        const aiMeshMorphAnim* channel = nullptr;
+        double toCommonTicks = 1.0;
+        KeyInterpolation interpolation = KeyInterpolation::Linear;
+    };
+    std::unordered_map<std::string, MorphSource> morphSources_;
+    bool cubicSplineWarned_ = false;
     std::unordered_set<std::string> takenNames_;
     std::map<unsigned, Material*> materials_;
     bool embeddedWarned_ = false;

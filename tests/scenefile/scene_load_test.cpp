@@ -2,6 +2,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -105,7 +107,10 @@ TEST_F(FigureScene, KeepsNamesAndHierarchyWithoutTheFilesWrapperRoot) {
 TEST_F(FigureScene, ReportsAnimationsAndTheirLength) {
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.animationNames, (std::vector<std::string>{"walk", "idle"}));
-    EXPECT_EQ(result.animationIndex, 0);
+    EXPECT_EQ(result.animationsPlayed, std::vector<int>{0});
+    // Both move the hips: they are alternatives, and the first is sampled unless asked otherwise.
+    ASSERT_EQ(result.notes.size(), 1u);
+    EXPECT_NE(result.notes[0].find("--animation"), std::string::npos) << result.notes[0];
     // glTF keys are in seconds, not frames: the host's default rate applies.
     EXPECT_EQ(result.frameRate, host::kDefaultFrameRate);
     EXPECT_EQ(GetFrameRate(), host::kDefaultFrameRate);
@@ -317,7 +322,7 @@ TEST_F(FigureScene, ChoosesAnimationsByNameOrNumber) {
     byName.animationName = "idle";
     load(byName);
     ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.animationIndex, 1);
+    EXPECT_EQ(result.animationsPlayed, std::vector<int>{1});
     EXPECT_EQ(result.lengthFrames, 2 * host::kDefaultFrameRate);
     // "idle" raises the hips half a unit over two seconds and leaves the chest alone.
     EXPECT_TRUE(near(worldPosition("hips", ticksAt(1.0)), fromYUp(0, 1.25, 0)));
@@ -329,7 +334,7 @@ TEST_F(FigureScene, ChoosesAnimationsByNameOrNumber) {
     byNumber.animationIndex = 1;
     load(byNumber);
     ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.animationIndex, 1);
+    EXPECT_EQ(result.animationsPlayed, std::vector<int>{1});
     EXPECT_TRUE(near(worldPosition("hips", ticksAt(2.0)), fromYUp(0, 1.5, 0)));
 
     for (const auto& wrong : {std::make_pair(std::string("run"), -1), std::make_pair(std::string(), 2)}) {
@@ -341,6 +346,39 @@ TEST_F(FigureScene, ChoosesAnimationsByNameOrNumber) {
         EXPECT_NE(result.error.find("walk"), std::string::npos) << "the message lists what there is: " << result.error;
         EXPECT_EQ(owned->size(), 0u) << "a failed load leaves the scene alone";
     }
+}
+
+TEST_F(FigureScene, PlaysAnimationsTogether) {
+    // Asked for: a node moved by both follows the first, every other node its own animation.
+    host::SceneLoadOptions all;
+    all.allAnimations = true;
+    load(all);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.animationsPlayed, (std::vector<int>{0, 1}));
+    EXPECT_EQ(result.lengthFrames, 2 * host::kDefaultFrameRate) << "the longest animation sets the length";
+    EXPECT_TRUE(near(worldPosition("hips", ticksAt(0.5)), fromYUp(0, hipsHeight(0.5), 0)));
+    EXPECT_TRUE(near(worldPosition("prop", ticksAt(1.0)), fromYUp(3, 0.5, 0)));
+
+    // Unasked, when the animations move different nodes, as exporters write one per animated
+    // object: here "idle" is made to move tag_torso instead of the hips.
+    std::ifstream original(kFigure);
+    std::string text((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+    const size_t hipsChannel = text.find("\"node\": 1,", text.find("\"name\": \"idle\""));
+    ASSERT_NE(hipsChannel, std::string::npos);
+    text.replace(hipsChannel, 10, "\"node\": 3,");
+    const std::string separate = (std::filesystem::temp_directory_path() / "qmp-separate-animations.gltf").string();
+    std::ofstream(separate) << text;
+    owned = std::make_unique<host::Scene>();
+    result = host::loadSceneFile(separate, {}, *owned);
+    std::filesystem::remove(separate);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.animationsPlayed, (std::vector<int>{0, 1}));
+    ASSERT_EQ(result.notes.size(), 1u);
+    EXPECT_NE(result.notes[0].find("play together"), std::string::npos) << result.notes[0];
+    EXPECT_TRUE(near(worldPosition("hips", ticksAt(0.5)), fromYUp(0, hipsHeight(0.5), 0)));
+    EXPECT_TRUE(near(worldPosition("prop", ticksAt(1.0)), fromYUp(3, 0.5, 0)));
+    const Point3 torsoAtRest = worldPosition("tag_torso", 0);
+    EXPECT_FALSE(near(worldPosition("tag_torso", ticksAt(2.0)), torsoAtRest)) << "tag_torso follows \"idle\"";
 }
 
 TEST_F(FigureScene, UpAxisCanBeForced) {
@@ -356,7 +394,7 @@ TEST(SceneFileLoad, FollowsTheUpAxisTheFileStates) {
     host::Scene scene;
     const host::SceneLoadResult result = host::loadSceneFile(kZUpCollada, {}, scene);
     ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.animationIndex, -1);
+    EXPECT_TRUE(result.animationsPlayed.empty());
     EXPECT_EQ(result.lengthFrames, 0);
     host::SceneNode* mast = scene.findNode("mast");
     host::SceneNode* top = scene.findNode("tag_top");
