@@ -260,7 +260,8 @@ void FileAnimation::deform(const DeformingMeshData& mesh, TimeValue time, Mesh& 
 
     out = mesh.topology;
     for (size_t v = 0; v < positions.size(); ++v) {
-        out.verts[v] = Point3(positions[v].x, positions[v].y, positions[v].z);
+        const aiVector3D p = mesh.toHost * positions[v];
+        out.verts[v] = Point3(p.x, p.y, p.z);
     }
 }
 

@@ -65,6 +65,7 @@ struct DeformingMeshData {
     int morphChannel = -1;
     bool normalizedWeights = false;
     int placingNode = -1;  // the node the mesh hangs from; the result is in its space
+    aiMatrix4x4 toHost;    // the file's axes to the host's, applied to the result
     std::vector<SkinBone> bones;
     std::vector<std::uint32_t> influenceStart;  // vertex v's influences: [start[v], start[v + 1])
     std::vector<SkinInfluence> influences;

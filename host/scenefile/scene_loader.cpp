@@ -111,15 +111,26 @@ public:
             takenNames_.insert(node->name());
         }
         const aiNode* root = file_.mRootNode;
-        if (isContainer(root)) {
-            // The root stands for the file's scene itself (FBX's "RootNode", the COLLADA visual
-            // scene, an OBJ file's name): its children become the top nodes and carry its transform.
-            const aiMatrix4x4 prefix = toHost_ * root->mTransformation;
+        // The root stands for the file's scene itself (FBX's "RootNode", the COLLADA visual
+        // scene, an OBJ file's name) when it only holds the top nodes: they become the host's top
+        // nodes and carry its transform, which for COLLADA and 3DS is assimp's turn to Y-up.
+        const bool container = isContainer(root);
+        aiMatrix4x4 rootTransform = container ? root->mTransformation : aiMatrix4x4();
+        rootTransform.a4 *= options_.scale;
+        rootTransform.b4 *= options_.scale;
+        rootTransform.c4 *= options_.scale;
+        const aiMatrix4x4 toHostWorld = toHost_ * rootTransform;
+        if (framesInFileAxes_) {
+            frame_ = toHostWorld;
+            frameInverse_ = toHostWorld;
+            frameInverse_.Inverse();
+        }
+        if (container) {
             for (unsigned i = 0; i < root->mNumChildren; ++i) {
-                addHostNode(root->mChildren[i], nullptr, &prefix);
+                addHostNode(root->mChildren[i], nullptr, &toHostWorld);
             }
         } else {
-            addHostNode(root, nullptr, &toHost_);
+            addHostNode(root, nullptr, &toHostWorld);
         }
         SetFrameRate(result_.frameRate);
         return true;
@@ -243,6 +254,9 @@ private:
         if (!metadataAxis(metadata, "UpAxis", "UpAxisSign", up)) {
             return;
         }
+        // FBX writers (Blender's, the FBX SDK's axis conversion) turn a scene into the axes they
+        // state by turning its top nodes alone: the nodes' own frames are the modeller's.
+        framesInFileAxes_ = false;
         aiVector3D front;
         aiVector3D right;
         if (metadataAxis(metadata, "FrontAxis", "FrontAxisSign", front) &&
@@ -412,23 +426,23 @@ private:
         }
     }
 
+    // prefix, for a top node, takes the file's world to the host's. Where the nodes' frames are
+    // in the file's axes (glTF, COLLADA, 3DS, OBJ), every node's transform is the file's seen in
+    // the host's axes, F · local · F⁻¹ with F that change, so that a node keeps the frame the
+    // modeller saw (an unrotated node of a Y-up file is unrotated in the host, and a tag points
+    // where it pointed) and the meshes, turned by F, stay where they were.
     void setTransform(SceneNode& node, int index, const aiMatrix4x4* prefix) {
         const scenefile::FileNode& fileNode = animation_->nodes[static_cast<size_t>(index)];
-        const aiMatrix4x4 before = prefix != nullptr ? *prefix : aiMatrix4x4();
+        const aiMatrix4x4 before = prefix != nullptr ? *prefix : frame_;
+        const aiMatrix4x4 after = frameInverse_;
         if (fileNode.channel < 0) {
-            node.setTransform(scenefile::toHostMatrix(before * fileNode.rest));
+            node.setTransform(scenefile::toHostMatrix(before * fileNode.rest * after));
             return;
         }
         std::shared_ptr<FileAnimation> animation = animation_;
-        if (prefix == nullptr) {
-            node.setTransformTrack([animation, index](TimeValue time) {
-                return scenefile::toHostMatrix(animation->localAt(index, time));
-            });
-        } else {
-            node.setTransformTrack([animation, index, before](TimeValue time) {
-                return scenefile::toHostMatrix(before * animation->localAt(index, time));
-            });
-        }
+        node.setTransformTrack([animation, index, before, after](TimeValue time) {
+            return scenefile::toHostMatrix(before * animation->localAt(index, time) * after);
+        });
     }
 
     Mesh buildTopology(const aiMesh& mesh) const {
@@ -445,8 +459,8 @@ private:
         const int vertexCount = static_cast<int>(mesh.mNumVertices);
         result.setNumVerts(vertexCount);
         for (int v = 0; v < vertexCount; ++v) {
-            const aiVector3D& p = mesh.mVertices[v];
-            result.verts[v] = Point3(p.x * options_.scale, p.y * options_.scale, p.z * options_.scale);
+            const aiVector3D p = frame_ * (mesh.mVertices[v] * options_.scale);
+            result.verts[v] = Point3(p.x, p.y, p.z);
         }
         result.setNumFaces(triangles);
         const bool mapped = mesh.HasTextureCoords(0);
@@ -490,6 +504,7 @@ private:
         auto data = std::make_shared<DeformingMeshData>();
         data->topology = std::move(topology);
         data->placingNode = placingNode;
+        data->toHost = frame_;
         data->restPositions.reserve(mesh.mNumVertices);
         for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
             data->restPositions.push_back(mesh.mVertices[v] * options_.scale);
@@ -625,6 +640,11 @@ private:
     SceneLoadResult& result_;
     std::shared_ptr<FileAnimation> animation_;
     aiMatrix4x4 toHost_;
+    // Whether the nodes' own frames are in the file's axes, and then the change from the file's
+    // world to the host's that every node and mesh is seen through (else both are the identity).
+    bool framesInFileAxes_ = true;
+    aiMatrix4x4 frame_;
+    aiMatrix4x4 frameInverse_;
     std::vector<const aiNode*> flat_;
     std::vector<int> parents_;
     std::unordered_map<const aiNode*, int> indexOf_;

@@ -52,7 +52,17 @@ struct CornerKey {
 
 class SceneWriter {
 public:
-    explicit SceneWriter(aiScene& out) : out_(out) {}
+    // framesInFileAxes: every node's transform and mesh is seen in the file's axes (H · local · H⁻¹,
+    // H · vertex), so that a node keeps the frame it had in the host (an unrotated tag is an
+    // unrotated node of the file), as glTF and COLLADA readers expect. Otherwise the change of
+    // axes goes on the top nodes alone, as FBX writers turn a scene.
+    SceneWriter(aiScene& out, bool framesInFileAxes) : out_(out) {
+        if (framesInFileAxes) {
+            frame_ = hostToYUp();
+            frameInverse_ = frame_;
+            frameInverse_.Transpose();  // a rotation
+        }
+    }
 
     void write(const Scene& scene) {
         std::vector<SceneNode*> roots;
@@ -64,10 +74,12 @@ public:
         auto* root = new aiNode(kSavedRootName);
         out_.mRootNode = root;
         addChildren(*root, roots);
-        // The axis change goes on the top nodes, not on the root: the FBX writer drops the
+        // The top nodes' change of axes goes on them, not on the root: the FBX writer drops the
         // root's transform, since FBX's own root has none.
+        aiMatrix4x4 topChange = hostToYUp();
+        topChange *= frameInverse_;
         for (unsigned i = 0; i < root->mNumChildren; ++i) {
-            root->mChildren[i]->mTransformation = hostToYUp() * root->mChildren[i]->mTransformation;
+            root->mChildren[i]->mTransformation = topChange * root->mChildren[i]->mTransformation;
         }
         if (materials_.empty()) {
             defaultMaterial();  // exporters expect at least one material
@@ -111,7 +123,7 @@ private:
     }
 
     void fillNode(aiNode& out, SceneNode& node) {
-        out.mTransformation = scenefile::toFileMatrix(node.localTransform(kSaveTime));
+        out.mTransformation = frame_ * scenefile::toFileMatrix(node.localTransform(kSaveTime)) * frameInverse_;
         Object* object = node.EvalWorldState(kSaveTime).obj;
         if (object != nullptr && object->CanConvertToType(triObjectClassID)) {
             Object* converted = object->ConvertToType(kSaveTime, triObjectClassID);
@@ -178,10 +190,10 @@ private:
         for (size_t i = 0; i < corners.size(); ++i) {
             const auto v = static_cast<int>(corners[i].vertex);
             const Point3& p = mesh.verts[v];
-            out->mVertices[i] = aiVector3D(p.x, p.y, p.z);
+            out->mVertices[i] = frame_ * aiVector3D(p.x, p.y, p.z);
             if (out->mNormals != nullptr) {
                 const Point3& n = withNormals.getNormal(v);
-                out->mNormals[i] = aiVector3D(n.x, n.y, n.z);
+                out->mNormals[i] = frame_ * aiVector3D(n.x, n.y, n.z);
             }
             if (mapped) {
                 const UVVert& uv = mesh.tVerts[corners[i].textureVertex];
@@ -242,6 +254,8 @@ private:
         return index;
     }
 
+    aiMatrix4x4 frame_;
+    aiMatrix4x4 frameInverse_;
     aiScene& out_;
     std::vector<aiMesh*> meshes_;
     std::vector<aiMaterial*> materials_;
@@ -293,7 +307,7 @@ bool saveSceneFile(const Scene& scene, const std::string& path, std::string& err
     }
     aiScene out;
     {
-        SceneWriter writer(out);
+        SceneWriter writer(out, extension != "fbx");
         writer.write(scene);
     }
     if (exporter.Export(&out, format->id, path) != AI_SUCCESS) {

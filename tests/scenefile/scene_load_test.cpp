@@ -148,8 +148,10 @@ TEST_F(FigureScene, SamplesTranslationAndRotationKeysWithTheirInterpolation) {
         const Matrix3 torso = node("tag_torso").GetNodeTM(time);
         EXPECT_TRUE(near(torso.GetTrans(),
                          fromYUp(-0.5 * std::sin(angle), hipsHeight(seconds) + 1 + 0.5 * std::cos(angle), 0)));
+        // A node keeps its frame across the change of axes: its Z axis is its glTF Y (up), and
+        // both turn with the chest about glTF's Z.
         EXPECT_TRUE(near(torso.GetRow(0), fromYUp(std::cos(angle), std::sin(angle), 0)));
-        EXPECT_TRUE(near(torso.GetRow(2), fromYUp(0, 0, 1)));
+        EXPECT_TRUE(near(torso.GetRow(2), fromYUp(-std::sin(angle), std::cos(angle), 0)));
         // 120 degrees about glTF's up is a turn about the host's Z.
         const double spin = 2 * kPi / 3 * walkProgress(seconds);
         const Matrix3 spinner = node("spinner").GetNodeTM(time);
@@ -166,9 +168,11 @@ TEST_F(FigureScene, HoldsStepKeysUntilTheNext) {
         EXPECT_TRUE(near(worldPosition("tag_weapon", ticksAt(seconds)), fromYUp(1, 0, forward)))
             << "at " << seconds << " s";
     }
-    // The same tag's rotation is linear: 45 degrees about glTF's X half way.
+    // The same tag's rotation is linear: 45 degrees about glTF's X half way. Its Y axis is its
+    // glTF -Z (the host's Y points away from a viewer facing glTF's +Z), turned.
     const Matrix3 weapon = node("tag_weapon").GetNodeTM(ticksAt(0.5));
-    EXPECT_TRUE(near(weapon.GetRow(1), fromYUp(0, std::cos(kPi / 4), std::sin(kPi / 4))));
+    EXPECT_TRUE(near(weapon.GetRow(1), fromYUp(0, std::sin(kPi / 4), -std::cos(kPi / 4))));
+    EXPECT_TRUE(near(weapon.GetRow(0), fromYUp(1, 0, 0)));
 }
 
 TEST_F(FigureScene, SkinsTheStripWithItsBonesFrameByFrame) {
@@ -201,13 +205,14 @@ TEST_F(FigureScene, WeighsMorphTargetsOverTime) {
         Mesh triangle = meshAt(blob, time);
         ASSERT_EQ(triangle.getNumVerts(), 3);
         const Matrix3 toWorld = blob.GetObjectTM(time);
-        // The target lifts the vertex at (0, 1) along glTF's Z by its weight.
+        // The target lifts the vertex at (0, 1) along glTF's Z by its weight. The mesh is in the
+        // host's axes: glTF's (x, y) is the host's (x, z).
         int lifted = 0;
         for (int v = 0; v < 3; ++v) {
             const Point3 p = triangle.verts[v];
-            const double weight = (p.y > 0.5f) ? walkProgress(seconds) : 0.0;
-            lifted += p.y > 0.5f ? 1 : 0;
-            EXPECT_TRUE(near(p * toWorld, fromYUp(-2 + p.x, p.y, weight))) << "at " << seconds << " s";
+            const double weight = (p.z > 0.5f) ? walkProgress(seconds) : 0.0;
+            lifted += p.z > 0.5f ? 1 : 0;
+            EXPECT_TRUE(near(p * toWorld, fromYUp(-2 + p.x, p.z, weight))) << "at " << seconds << " s";
         }
         EXPECT_EQ(lifted, 1);
     }
@@ -403,6 +408,11 @@ TEST(SceneFileLoad, FollowsTheUpAxisTheFileStates) {
     EXPECT_EQ(mast->parent(), nullptr) << "the visual scene is the file's container";
     EXPECT_TRUE(near(mast->GetNodeTM(0).GetTrans(), Point3(0.0f, 0.0f, 2.0f)));
     EXPECT_TRUE(near(top->GetNodeTM(0).GetTrans(), Point3(0.0f, 0.0f, 3.0f)));
+    // assimp turns the file to Y-up at its root; an unrotated tag still comes out unrotated.
+    const Matrix3 topFrame = top->GetNodeTM(0);
+    EXPECT_TRUE(near(topFrame.GetRow(0), Point3(1.0f, 0.0f, 0.0f)));
+    EXPECT_TRUE(near(topFrame.GetRow(1), Point3(0.0f, 1.0f, 0.0f)));
+    EXPECT_TRUE(near(topFrame.GetRow(2), Point3(0.0f, 0.0f, 1.0f)));
     Mesh triangle = meshAt(*mast, 0);
     float highest = -1.0f;
     for (int v = 0; v < triangle.getNumVerts(); ++v) {
