@@ -66,6 +66,14 @@ bool metadataAxis(const aiMetadata* metadata, const char* axisKey, const char* s
     return true;
 }
 
+// A uniform scale about the origin scales every translation and position alike, so rotations
+// stay pure and tags keep unit axes.
+void scaleTranslation(aiMatrix4x4& m, float scale) {
+    m.a4 *= scale;
+    m.b4 *= scale;
+    m.c4 *= scale;
+}
+
 std::string texturePathFor(const std::filesystem::path& folder, std::string name) {
     if (name.empty() || name[0] == '*') {
         return name;  // "*N": the scene's N-th embedded texture
@@ -116,9 +124,7 @@ public:
         // nodes and carry its transform, which for COLLADA and 3DS is assimp's turn to Y-up.
         const bool container = isContainer(root);
         aiMatrix4x4 rootTransform = container ? root->mTransformation : aiMatrix4x4();
-        rootTransform.a4 *= options_.scale;
-        rootTransform.b4 *= options_.scale;
-        rootTransform.c4 *= options_.scale;
+        scaleTranslation(rootTransform, options_.scale);
         const aiMatrix4x4 toHostWorld = toHost_ * rootTransform;
         if (framesInFileAxes_) {
             frame_ = toHostWorld;
@@ -288,11 +294,7 @@ private:
             scenefile::FileNode& node = animation_->nodes[i];
             node.parent = parents_[i];
             node.rest = flat_[i]->mTransformation;
-            // A uniform scale about the origin scales every translation and position alike, so
-            // rotations stay pure and tags keep unit axes.
-            node.rest.a4 *= scale;
-            node.rest.b4 *= scale;
-            node.rest.c4 *= scale;
+            scaleTranslation(node.rest, scale);
             node.rest.Decompose(node.restScaling, node.restRotation, node.restPosition);
         }
         for (unsigned m = 0; m < file_.mNumMeshes; ++m) {
@@ -582,9 +584,7 @@ private:
             // The offset maps scaled mesh space to scaled bone space: S^-1 * offset * S keeps its
             // rotation and scales its translation.
             skinBone.offset = bone->mOffsetMatrix;
-            skinBone.offset.a4 *= scale;
-            skinBone.offset.b4 *= scale;
-            skinBone.offset.c4 *= scale;
+            scaleTranslation(skinBone.offset, scale);
             const auto boneIndex = static_cast<std::uint32_t>(data.bones.size());
             data.bones.push_back(skinBone);
             for (unsigned w = 0; w < bone->mNumWeights; ++w) {

@@ -56,7 +56,7 @@ public:
     // H · vertex), so that a node keeps the frame it had in the host (an unrotated tag is an
     // unrotated node of the file), as glTF and COLLADA readers expect. Otherwise the change of
     // axes goes on the top nodes alone, as FBX writers turn a scene.
-    SceneWriter(aiScene& out, bool framesInFileAxes) : out_(out) {
+    SceneWriter(aiScene& out, bool framesInFileAxes) : framesInFileAxes_(framesInFileAxes), out_(out) {
         if (framesInFileAxes) {
             frame_ = hostToYUp();
             frameInverse_ = frame_;
@@ -74,12 +74,10 @@ public:
         auto* root = new aiNode(kSavedRootName);
         out_.mRootNode = root;
         addChildren(*root, roots);
-        // The top nodes' change of axes goes on them, not on the root: the FBX writer drops the
-        // root's transform, since FBX's own root has none.
-        aiMatrix4x4 topChange = hostToYUp();
-        topChange *= frameInverse_;
-        for (unsigned i = 0; i < root->mNumChildren; ++i) {
-            root->mChildren[i]->mTransformation = topChange * root->mChildren[i]->mTransformation;
+        // Turned at the top nodes, not at the root: the FBX writer drops the root's transform,
+        // since FBX's own root has none.
+        for (unsigned i = 0; i < root->mNumChildren && !framesInFileAxes_; ++i) {
+            root->mChildren[i]->mTransformation = hostToYUp() * root->mChildren[i]->mTransformation;
         }
         if (materials_.empty()) {
             defaultMaterial();  // exporters expect at least one material
@@ -254,7 +252,8 @@ private:
         return index;
     }
 
-    aiMatrix4x4 frame_;
+    bool framesInFileAxes_;
+    aiMatrix4x4 frame_;  // the identity when the change goes on the top nodes
     aiMatrix4x4 frameInverse_;
     aiScene& out_;
     std::vector<aiMesh*> meshes_;
