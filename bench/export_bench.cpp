@@ -42,7 +42,8 @@ void buildLargeScene(host::Scene& scene, int nodeCount) {
     for (const char* name : {"tag_torso", "tag_head", "tag_weapon"}) {
         host::SceneNode* tag = scene.addNode(name);
         tag->setMesh(host::makeTagMarker());
-        tag->setTransformTrack([](TimeValue time) { return TransMatrix(Point3(0.0f, 0.0f, static_cast<float>(time) * 0.01f)); });
+        tag->setTransformTrack(
+            [](TimeValue time) { return TransMatrix(Point3(0.0f, 0.0f, static_cast<float>(time) * 0.01f)); });
     }
 }
 

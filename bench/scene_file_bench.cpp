@@ -141,16 +141,19 @@ private:
             };
             for (int c = b + 1; c < kBones; ++c) {
                 const int parent = (c - 1) % kBonesPerLimb == 0 ? 0 : c - 1;
-                if (parent == b)
+                if (parent == b) {
                     addChild(firstBone + c);
+                }
             }
             for (int p = 0; p < kParts; ++p) {
-                if (p % kBones == b)
+                if (p % kBones == b) {
                     addChild(firstPart + p);
+                }
             }
             for (int t = 0; t < kTags; ++t) {
-                if ((t * 2) % kBones == b)
+                if ((t * 2) % kBones == b) {
                     addChild(firstTag + t);
+                }
             }
             addNode("{\"name\":\"bone_" + std::to_string(b) + "\",\"translation\":[0,0.3,0]" +
                     (children.empty() ? "" : ",\"children\":[" + children + "]") + "}");
@@ -178,12 +181,15 @@ private:
         skins_ = "{\"joints\":[" + joints +
                  "],\"inverseBindMatrices\":" + std::to_string(addFloats(inverseBinds, 16, "MAT4")) + "}";
 
-        for (int b = 0; b < kBones; ++b)
+        for (int b = 0; b < kBones; ++b) {
             animate(firstBone + b, 0.1f * static_cast<float>(b));
-        for (int p = 0; p < kParts; ++p)
+        }
+        for (int p = 0; p < kParts; ++p) {
             animate(firstPart + p, 0.05f * static_cast<float>(p));
-        for (int t = 0; t < kTags; ++t)
+        }
+        for (int t = 0; t < kTags; ++t) {
             animate(firstTag + t, 0.3f * static_cast<float>(t));
+        }
         std::vector<float> weights;
         for (int f = 0; f < kFrames; ++f) {
             weights.push_back(0.5f + 0.5f * std::sin(0.1f * static_cast<float>(f)));

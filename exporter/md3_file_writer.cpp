@@ -28,8 +28,8 @@ TimeValue Md3FileWriter::frameTime(int frame) const {
     return (exportOptions.startFrame + frame) * exportOptions.ticksPerFrame;
 }
 
-int Md3FileWriter::writeFile(const TCHAR* path, ExpInterface* exportContext, Interface* /*host*/,
-                             BOOL suppressPrompts, DWORD options) {
+int Md3FileWriter::writeFile(const TCHAR* path, ExpInterface* exportContext, Interface* /*host*/, BOOL suppressPrompts,
+                             DWORD options) {
     exportOptions.selectedOnly = static_cast<int32_t>(options & 1u);
     int result = 0;
     try {
@@ -145,7 +145,7 @@ void Md3FileWriter::writeHeader(const std::string& path) {
     writer_->writeInt32(frameCount_);
     writer_->writeInt32(static_cast<int32_t>(tagPositions_.size()));
     writer_->writeInt32(static_cast<int32_t>(surfacePositions_.size()));
-    writer_->writeInt32(0); // skins
+    writer_->writeInt32(0);  // skins
     writer_->writeInt32(modelformat::kMd3HeaderSize);
 }
 
@@ -164,7 +164,7 @@ void Md3FileWriter::patchFrameBounds() {
     for (size_t frame = 0; frame < frameBounds_.size(); ++frame) {
         const modelformat::FrameBounds& bounds = frameBounds_[frame];
         if (bounds.empty()) {
-            continue; // a frame without vertices keeps the fixed values
+            continue;  // a frame without vertices keeps the fixed values
         }
         writer_->seek(modelformat::kMd3HeaderSize + static_cast<int64_t>(frame) * modelformat::kMd3FrameSize);
         for (const modelformat::Md3Vec3& corner : {bounds.minCorner(), bounds.maxCorner()}) {
@@ -173,7 +173,7 @@ void Md3FileWriter::patchFrameBounds() {
             writer_->writeFloat32(corner.z);
         }
         for (int axis = 0; axis < 3; ++axis) {
-            writer_->writeFloat32(0.0f); // local origin
+            writer_->writeFloat32(0.0f);  // local origin
         }
         writer_->writeFloat32(bounds.radius());
     }

@@ -23,8 +23,7 @@ public:
     // Answers 1 when the export ran to its end or found nothing to export, 0 when the file
     // could not be written completely (nothing is then left at the path, and a file that was
     // there before is kept).
-    int writeFile(const TCHAR* path, ExpInterface* exportContext, Interface* host, BOOL suppressPrompts,
-                  DWORD options);
+    int writeFile(const TCHAR* path, ExpInterface* exportContext, Interface* host, BOOL suppressPrompts, DWORD options);
 
 private:
     // The node relative to which tags and vertices are expressed: "tag_torso" when found, else

@@ -9,9 +9,7 @@ namespace {
 
 // A byte comparison over at most the prefix's length that stops at the end of the shorter text:
 // a name shorter than the prefix never matches.
-bool startsWith(const char* name, const char* prefix) {
-    return std::strncmp(name, prefix, std::strlen(prefix)) == 0;
-}
+bool startsWith(const char* name, const char* prefix) { return std::strncmp(name, prefix, std::strlen(prefix)) == 0; }
 
 }  // namespace
 

@@ -36,7 +36,7 @@ public:
     static TriObject* evaluateToTriObject(INode* node, TimeValue time, bool& release);
 
 private:
-    std::deque<CollectedNode> entries_; // a deque keeps the entries' addresses stable
+    std::deque<CollectedNode> entries_;  // a deque keeps the entries' addresses stable
     CollectedNode* first_ = nullptr;
     CollectedNode* last_ = nullptr;
     int count_ = 0;

@@ -43,7 +43,7 @@ BitmapTex* shaderMap(INode* node) {
 // becomes a new vertex after them, so that texture seams survive.
 struct SurfaceVertices {
     std::vector<int> source;                                  // mesh vertex of each surface vertex
-    std::vector<modelformat::TextureCoordinate> coordinates; // (u, v) of each surface vertex
+    std::vector<modelformat::TextureCoordinate> coordinates;  // (u, v) of each surface vertex
     std::vector<std::array<int, 3>> triangles;                // surface vertices of each face's corners
 };
 
@@ -141,7 +141,7 @@ void Md3FileWriter::writeSurface(int surfacePosition) {
     writer_->writeInt32(vertexCount);
     writer_->writeInt32(startMesh.numFaces);
     const PatchSite trianglesOffset = writer_->reserveOffset(0, surfaceStart);
-    writer_->writeInt32(modelformat::kMd3SurfaceHeaderSize); // shaders follow the header
+    writer_->writeInt32(modelformat::kMd3SurfaceHeaderSize);  // shaders follow the header
     const PatchSite texCoordsOffset = writer_->reserveOffset(0, surfaceStart);
     const PatchSite verticesOffset = writer_->reserveOffset(0, surfaceStart);
     const PatchSite endOffset = writer_->reserveOffset(0, surfaceStart);
@@ -193,7 +193,7 @@ void Md3FileWriter::writeSurface(int surfacePosition) {
 
         frameMesh->checkNormals(TRUE);
         if (!frameMesh->normalsBuilt()) {
-            normalsMissing = true; // from this frame on, no normals are encoded
+            normalsMissing = true;  // from this frame on, no normals are encoded
         }
         modelformat::FrameBounds& bounds = frameBounds_[static_cast<size_t>(frame)];
         for (int source : vertices.source) {

@@ -9,7 +9,9 @@
 namespace {
 
 void require(bool condition) {
-    if (!condition) std::abort();
+    if (!condition) {
+        std::abort();
+    }
 }
 
 void check(const modelformat::Md2ReadResult& result) {
@@ -27,12 +29,16 @@ void check(const modelformat::Md2ReadResult& result) {
     require(model.normals.size() == model.positions.size());
     require(h.numFrames == 0 ? model.frameIndex == -1 : (model.frameIndex >= 0 && model.frameIndex < h.numFrames));
     for (const Md2Triangle& triangle : model.triangles) {
-        for (int16_t index : triangle.vertexIndices) require(index >= 0 && index < h.numVertices);
-        for (int16_t index : triangle.texCoordIndices) require(index >= 0 && index < h.numTexCoords);
+        for (int16_t index : triangle.vertexIndices) {
+            require(index >= 0 && index < h.numVertices);
+        }
+        for (int16_t index : triangle.texCoordIndices) {
+            require(index >= 0 && index < h.numTexCoords);
+        }
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(modelformat::readMd2(data, size, modelformat::kMd2ImportFrame));

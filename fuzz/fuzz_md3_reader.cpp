@@ -8,10 +8,12 @@
 namespace {
 
 void require(bool condition) {
-    if (!condition) std::abort();
+    if (!condition) {
+        std::abort();
+    }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace modelformat;
@@ -33,7 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         require(surface.texCoords.size() == static_cast<size_t>(s.vertexCount));
         require(surface.vertices.size() == static_cast<size_t>(s.frameCount) * static_cast<size_t>(s.vertexCount));
         for (const Md3Triangle& triangle : surface.triangles) {
-            for (int32_t index : triangle.indices) require(index >= 0 && index < s.vertexCount);
+            for (int32_t index : triangle.indices) {
+                require(index >= 0 && index < s.vertexCount);
+            }
         }
     }
     return 0;

@@ -14,7 +14,9 @@
 namespace {
 
 void require(bool condition) {
-    if (!condition) std::abort();
+    if (!condition) {
+        std::abort();
+    }
 }
 
 void checkNodes(const host::ImportInterface& importer) {
@@ -23,9 +25,13 @@ void checkNodes(const host::ImportInterface& importer) {
         require(object != nullptr);
         const Mesh& mesh = object->GetMesh();
         for (int f = 0; f < mesh.numFaces; ++f) {
-            for (DWORD v : mesh.faces[f].v) require(v < static_cast<DWORD>(mesh.numVerts));
+            for (DWORD v : mesh.faces[f].v) {
+                require(v < static_cast<DWORD>(mesh.numVerts));
+            }
             if (mesh.numTVerts > 0) {
-                for (DWORD t : mesh.tvFace[f].t) require(t < static_cast<DWORD>(mesh.numTVerts));
+                for (DWORD t : mesh.tvFace[f].t) {
+                    require(t < static_cast<DWORD>(mesh.numTVerts));
+                }
             }
         }
     }
@@ -34,9 +40,13 @@ void checkNodes(const host::ImportInterface& importer) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0) return 0;
+    if (size == 0) {
+        return 0;
+    }
     std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-    if (file == nullptr) return 0;
+    if (file == nullptr) {
+        return 0;
+    }
     char magic[4] = {};
     const bool complete = std::fread(magic, 1, sizeof magic, file) == sizeof magic;
     host::Scene scene;

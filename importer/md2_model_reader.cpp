@@ -6,7 +6,8 @@
 int readMd2Model(ImpInterface* importer, std::FILE* file, int frameIndex) {
     std::vector<uint8_t> bytes;
     if (importer == nullptr || file == nullptr ||
-        modelformat::readFileBytes(file, modelformat::FileReadStart::FileStart, bytes) != modelformat::ReadError::None) {
+        modelformat::readFileBytes(file, modelformat::FileReadStart::FileStart, bytes) !=
+            modelformat::ReadError::None) {
         return 0;
     }
     const modelformat::Md2ReadResult read = modelformat::readMd2(bytes, frameIndex);

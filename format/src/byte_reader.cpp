@@ -9,38 +9,38 @@ namespace modelformat {
 
 const char* readErrorName(ReadError error) {
     switch (error) {
-        case ReadError::None:
-            return "none";
-        case ReadError::Truncated:
-            return "truncated";
-        case ReadError::BadMagic:
-            return "bad-magic";
-        case ReadError::BadVersion:
-            return "bad-version";
-        case ReadError::NegativeCount:
-            return "negative-count";
-        case ReadError::BlockOutOfBounds:
-            return "block-out-of-bounds";
-        case ReadError::BlockOverlapsHeader:
-            return "block-overlaps-header";
-        case ReadError::BadEndOffset:
-            return "bad-end-offset";
-        case ReadError::IndexOutOfRange:
-            return "index-out-of-range";
-        case ReadError::BadFrameSize:
-            return "bad-frame-size";
-        case ReadError::BadSkinSize:
-            return "bad-skin-size";
-        case ReadError::MissingFrames:
-            return "missing-frames";
-        case ReadError::FileTooLarge:
-            return "file-too-large";
-        case ReadError::IoError:
-            return "io-error";
-        case ReadError::OutOfMemory:
-            return "out-of-memory";
-        case ReadError::BadFramesOffset:
-            return "bad-frames-offset";
+    case ReadError::None:
+        return "none";
+    case ReadError::Truncated:
+        return "truncated";
+    case ReadError::BadMagic:
+        return "bad-magic";
+    case ReadError::BadVersion:
+        return "bad-version";
+    case ReadError::NegativeCount:
+        return "negative-count";
+    case ReadError::BlockOutOfBounds:
+        return "block-out-of-bounds";
+    case ReadError::BlockOverlapsHeader:
+        return "block-overlaps-header";
+    case ReadError::BadEndOffset:
+        return "bad-end-offset";
+    case ReadError::IndexOutOfRange:
+        return "index-out-of-range";
+    case ReadError::BadFrameSize:
+        return "bad-frame-size";
+    case ReadError::BadSkinSize:
+        return "bad-skin-size";
+    case ReadError::MissingFrames:
+        return "missing-frames";
+    case ReadError::FileTooLarge:
+        return "file-too-large";
+    case ReadError::IoError:
+        return "io-error";
+    case ReadError::OutOfMemory:
+        return "out-of-memory";
+    case ReadError::BadFramesOffset:
+        return "bad-frames-offset";
     }
     return "unknown";
 }
@@ -57,7 +57,9 @@ bool ByteReader::take(size_t count) noexcept {
 
 bool ByteReader::readUInt8(uint8_t& value) noexcept {
     value = 0;
-    if (!take(1)) return false;
+    if (!take(1)) {
+        return false;
+    }
     value = data_[position_];
     position_ += 1;
     return true;
@@ -65,7 +67,9 @@ bool ByteReader::readUInt8(uint8_t& value) noexcept {
 
 bool ByteReader::readUInt16(uint16_t& value) noexcept {
     value = 0;
-    if (!take(2)) return false;
+    if (!take(2)) {
+        return false;
+    }
     value = static_cast<uint16_t>(data_[position_] | (data_[position_ + 1] << 8));
     position_ += 2;
     return true;
@@ -81,7 +85,9 @@ bool ByteReader::readInt16(int16_t& value) noexcept {
 
 bool ByteReader::readUInt32(uint32_t& value) noexcept {
     value = 0;
-    if (!take(4)) return false;
+    if (!take(4)) {
+        return false;
+    }
     value = static_cast<uint32_t>(data_[position_]) | (static_cast<uint32_t>(data_[position_ + 1]) << 8) |
             (static_cast<uint32_t>(data_[position_ + 2]) << 16) | (static_cast<uint32_t>(data_[position_ + 3]) << 24);
     position_ += 4;
@@ -111,16 +117,22 @@ bool ByteReader::readBytes(uint8_t* destination, size_t count) noexcept {
         return false;
     }
     if (!take(count)) {
-        if (count > 0) std::memset(destination, 0, count);
+        if (count > 0) {
+            std::memset(destination, 0, count);
+        }
         return false;
     }
-    if (count > 0) std::memcpy(destination, data_ + position_, count);
+    if (count > 0) {
+        std::memcpy(destination, data_ + position_, count);
+    }
     position_ += count;
     return true;
 }
 
 bool ByteReader::skip(size_t count) noexcept {
-    if (!take(count)) return false;
+    if (!take(count)) {
+        return false;
+    }
     position_ += count;
     return true;
 }
@@ -135,7 +147,9 @@ bool ByteReader::seek(size_t position) noexcept {
 }
 
 bool checkedBlockSize(uint64_t count, uint64_t recordSize, uint64_t& bytes) noexcept {
-    if (recordSize != 0 && count > UINT64_MAX / recordSize) return false;
+    if (recordSize != 0 && count > UINT64_MAX / recordSize) {
+        return false;
+    }
     bytes = count * recordSize;
     return true;
 }
@@ -143,14 +157,18 @@ bool checkedBlockSize(uint64_t count, uint64_t recordSize, uint64_t& bytes) noex
 bool ByteReader::rangeFits(uint64_t offset, uint64_t count, uint64_t recordSize, uint64_t limit) const noexcept {
     const uint64_t end = std::min<uint64_t>(limit, size_);
     uint64_t bytes = 0;
-    if (!checkedBlockSize(count, recordSize, bytes)) return false;
+    if (!checkedBlockSize(count, recordSize, bytes)) {
+        return false;
+    }
     return offset <= end && bytes <= end - offset;
 }
 
 std::string textUpToZero(const uint8_t* field, size_t fieldWidth, size_t maxLength) {
     const size_t width = std::min(fieldWidth, maxLength);
     size_t length = 0;
-    while (length < width && field[length] != 0) ++length;
+    while (length < width && field[length] != 0) {
+        ++length;
+    }
     return std::string(reinterpret_cast<const char*>(field), length);
 }
 
@@ -158,15 +176,23 @@ namespace {
 
 ReadError readStream(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes, size_t limit) {
     bytes.clear();
-    if (file == nullptr) return ReadError::IoError;
-    if (start == FileReadStart::FileStart && std::fseek(file, 0, SEEK_SET) != 0) return ReadError::IoError;
+    if (file == nullptr) {
+        return ReadError::IoError;
+    }
+    if (start == FileReadStart::FileStart && std::fseek(file, 0, SEEK_SET) != 0) {
+        return ReadError::IoError;
+    }
 
     // When the stream can tell how much is left, reserve that much (never more than the limit).
     const long here = std::ftell(file);
     if (here >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
         const long end = std::ftell(file);
-        if (std::fseek(file, here, SEEK_SET) != 0) return ReadError::IoError;
-        if (end > here) bytes.reserve(std::min(static_cast<size_t>(end - here), limit));
+        if (std::fseek(file, here, SEEK_SET) != 0) {
+            return ReadError::IoError;
+        }
+        if (end > here) {
+            bytes.reserve(std::min(static_cast<size_t>(end - here), limit));
+        }
     }
 
     // Reading in fixed chunks keeps the allocation in step with the bytes that really arrive, so a
@@ -180,7 +206,9 @@ ReadError readStream(std::FILE* file, FileReadStart start, std::vector<uint8_t>&
             return ReadError::FileTooLarge;
         }
         bytes.insert(bytes.end(), chunk, chunk + got);
-        if (got < kChunk) break;
+        if (got < kChunk) {
+            break;
+        }
     }
     if (std::ferror(file)) {
         bytes.clear();
@@ -189,7 +217,7 @@ ReadError readStream(std::FILE* file, FileReadStart start, std::vector<uint8_t>&
     return ReadError::None;
 }
 
-} // namespace
+}  // namespace
 
 ReadError readFileBytes(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes, size_t limit) {
     try {
@@ -200,4 +228,4 @@ ReadError readFileBytes(std::FILE* file, FileReadStart start, std::vector<uint8_
     }
 }
 
-} // namespace modelformat
+}  // namespace modelformat

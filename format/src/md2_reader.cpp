@@ -42,15 +42,20 @@ private:
 
     bool parseHeader(Md2Header& h) {
         uint8_t magic[4] = {};
-        if (!in_.readBytes(magic, sizeof magic)) return fail(ReadError::Truncated, "file is shorter than its magic");
-        if (std::memcmp(magic, kMd2Magic, sizeof magic) != 0)
+        if (!in_.readBytes(magic, sizeof magic)) {
+            return fail(ReadError::Truncated, "file is shorter than its magic");
+        }
+        if (std::memcmp(magic, kMd2Magic, sizeof magic) != 0) {
             return fail(ReadError::BadMagic, "file does not start with IDP2");
+        }
         int32_t* const fields[] = {&h.version,       &h.skinWidth,   &h.skinHeight,    &h.frameSize,
                                    &h.numSkins,      &h.numVertices, &h.numTexCoords,  &h.numTriangles,
                                    &h.numGlCommands, &h.numFrames,   &h.ofsSkins,      &h.ofsTexCoords,
                                    &h.ofsTriangles,  &h.ofsFrames,   &h.ofsGlCommands, &h.ofsEnd};
         static_assert(sizeof fields / sizeof fields[0] * 4 + 4 == kMd2HeaderSize, "MD2 header is 17 int32 fields");
-        for (int32_t* field : fields) in_.readInt32(*field);
+        for (int32_t* field : fields) {
+            in_.readInt32(*field);
+        }
         if (in_.failed()) {
             return fail(ReadError::Truncated,
                         "file is shorter than the " + std::to_string(kMd2HeaderSize) + "-byte header");
@@ -63,8 +68,9 @@ private:
                                                           {"GL command count", h.numGlCommands},
                                                           {"frame count", h.numFrames}};
         for (const auto& count : counts) {
-            if (count.second < 0)
+            if (count.second < 0) {
                 return fail(ReadError::NegativeCount, std::string(count.first) + " is " + std::to_string(count.second));
+            }
         }
         // Texture coordinates are divided by the skin size.
         if (h.skinWidth <= 0 || h.skinHeight <= 0) {
@@ -80,7 +86,9 @@ private:
             return fail(ReadError::BadFrameSize, "frame size " + std::to_string(h.frameSize) + " cannot hold " +
                                                      std::to_string(h.numVertices) + " vertices");
         }
-        if (h.numVertices > 0 && h.numFrames == 0) return fail(ReadError::MissingFrames, "vertices but no frames");
+        if (h.numVertices > 0 && h.numFrames == 0) {
+            return fail(ReadError::MissingFrames, "vertices but no frames");
+        }
         return true;
     }
 
@@ -134,8 +142,12 @@ private:
         model.triangles.resize(static_cast<size_t>(h.numTriangles));
         for (size_t t = 0; t < model.triangles.size(); ++t) {
             Md2Triangle& triangle = model.triangles[t];
-            for (int16_t& index : triangle.vertexIndices) in_.readInt16(index);
-            for (int16_t& index : triangle.texCoordIndices) in_.readInt16(index);
+            for (int16_t& index : triangle.vertexIndices) {
+                in_.readInt16(index);
+            }
+            for (int16_t& index : triangle.texCoordIndices) {
+                in_.readInt16(index);
+            }
             for (int16_t index : triangle.vertexIndices) {
                 if (index < 0 || index >= h.numVertices) {
                     return fail(ReadError::IndexOutOfRange, "triangle " + std::to_string(t) + " uses vertex " +
@@ -158,7 +170,9 @@ private:
 
     bool readFrame(Md2Model& model, int32_t requested) {
         const Md2Header& h = model.header;
-        if (h.numFrames == 0) return true; // nothing to place: numVertices is 0 here
+        if (h.numFrames == 0) {
+            return true;  // nothing to place: numVertices is 0 here
+        }
         model.frameIndex = requested >= h.numFrames ? h.numFrames - 1 : (requested < 0 ? 0 : requested);
 
         const uint64_t frameStart =
@@ -178,13 +192,17 @@ private:
         const Md2Vec3& translate = model.frame.translate;
         for (size_t i = 0; i < vertexCount; ++i) {
             Md2PackedVertex& packed = model.frameVertices[i];
-            for (uint8_t& coordinate : packed.position) in_.readUInt8(coordinate);
+            for (uint8_t& coordinate : packed.position) {
+                in_.readUInt8(coordinate);
+            }
             in_.readUInt8(packed.normalIndex);
             const float x = static_cast<float>(packed.position[0]) * scale.x + translate.x;
             const float y = static_cast<float>(packed.position[1]) * scale.y + translate.y;
             const float z = static_cast<float>(packed.position[2]) * scale.z + translate.z;
             model.positions[i] = Md2Vec3{kMd2PositionScale * x, kMd2PositionScale * z, -kMd2PositionScale * y};
-            if (packed.normalIndex >= kMd2NormalCount) ++model.badNormalIndexCount;
+            if (packed.normalIndex >= kMd2NormalCount) {
+                ++model.badNormalIndexCount;
+            }
             model.normals[i] = md2Normal(packed.normalIndex);
         }
         return !in_.failed() || fail(ReadError::Truncated, "frame is cut short");
@@ -195,7 +213,7 @@ private:
     std::string message_;
 };
 
-} // namespace
+}  // namespace
 
 Md2ReadResult readMd2(const uint8_t* data, size_t size, int32_t frameIndex) {
     // Every allocation is bounded by a small multiple of size, but the machine may still say no;
@@ -210,4 +228,4 @@ Md2ReadResult readMd2(const uint8_t* data, size_t size, int32_t frameIndex) {
     }
 }
 
-} // namespace modelformat
+}  // namespace modelformat

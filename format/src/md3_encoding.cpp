@@ -11,7 +11,7 @@ namespace {
 // The factors are derived from pi taken as 3.1415926535, as the format's tools have always done.
 constexpr double kInversePi = 0.31830988619288864;
 constexpr double kInverseTwoPi = 0.15915494309644432;
-constexpr double kByteAngleScale = 40.5845104895933; // 255 / (2 pi)
+constexpr double kByteAngleScale = 40.5845104895933;  // 255 / (2 pi)
 constexpr double kFullByte = 255.0;
 
 // Unit vector of (x, y, z) in single precision; a zero vector stays zero.

@@ -57,16 +57,21 @@ private:
         static_assert(kMd3SurfaceNameLength >= kMd3ModelNameLength && kMd3SurfaceNameLength >= kMd3TagNameLength &&
                           kMd3SurfaceNameLength >= kMd3ShaderNameLength,
                       "name buffer must hold every MD3 text field");
-        if (!in_.readBytes(field, width)) return false;
+        if (!in_.readBytes(field, width)) {
+            return false;
+        }
         text = textUpToZero(field, width, maxLength);
         return true;
     }
 
     bool parseHeader(Md3Model& model) {
         uint8_t magic[4] = {};
-        if (!in_.readBytes(magic, sizeof magic)) return fail(ReadError::Truncated, "file is shorter than its magic");
-        if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0)
+        if (!in_.readBytes(magic, sizeof magic)) {
+            return fail(ReadError::Truncated, "file is shorter than its magic");
+        }
+        if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0) {
             return fail(ReadError::BadMagic, "file does not start with IDP3");
+        }
         if (!in_.rangeFits(0, 1, kMd3HeaderSize)) {
             return fail(ReadError::Truncated,
                         "file is shorter than the " + std::to_string(kMd3HeaderSize) + "-byte header");
@@ -86,15 +91,18 @@ private:
         in_.readInt32(h.tagsOffset);
         in_.readInt32(h.surfacesOffset);
         in_.readInt32(h.endOffset);
-        if (in_.failed()) return fail(ReadError::Truncated, "file header is cut short");
+        if (in_.failed()) {
+            return fail(ReadError::Truncated, "file header is cut short");
+        }
 
         const std::pair<const char*, int32_t> counts[] = {{"frame count", h.frameCount},
                                                           {"tag count", h.tagCount},
                                                           {"surface count", h.surfaceCount},
                                                           {"skin count", h.skinCount}};
         for (const auto& count : counts) {
-            if (count.second < 0)
+            if (count.second < 0) {
                 return fail(ReadError::NegativeCount, std::string(count.first) + " is " + std::to_string(count.second));
+            }
         }
         return true;
     }
@@ -140,9 +148,11 @@ private:
     // the file front to back depend on it: a file placing them elsewhere is refused, as the
     // format's readers have always refused it.
     bool checkFramesFollowHeader(const Md3FileHeader& h) {
-        if (h.framesOffset == kMd3HeaderSize) return true;
-        return fail(ReadError::BadFramesOffset, "frames offset " + std::to_string(h.framesOffset) + ", expected " +
-                                                    std::to_string(kMd3HeaderSize));
+        if (h.framesOffset == kMd3HeaderSize) {
+            return true;
+        }
+        return fail(ReadError::BadFramesOffset,
+                    "frames offset " + std::to_string(h.framesOffset) + ", expected " + std::to_string(kMd3HeaderSize));
     }
 
     bool readVec3(Md3Vec3& v) { return in_.readFloat32(v.x) && in_.readFloat32(v.y) && in_.readFloat32(v.z); }
@@ -171,7 +181,9 @@ private:
             in_.readBytes(nameField, sizeof nameField);
             tag.name = md3TagName(nameField);
             readVec3(tag.origin);
-            for (Md3Vec3& axis : tag.axes) readVec3(axis);
+            for (Md3Vec3& axis : tag.axes) {
+                readVec3(axis);
+            }
         }
         return !in_.failed() || fail(ReadError::Truncated, "tags are cut short");
     }
@@ -202,8 +214,9 @@ private:
         in_.seek(surface.fileOffset);
         uint8_t magic[4] = {};
         in_.readBytes(magic, sizeof magic);
-        if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0)
+        if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0) {
             return fail(ReadError::BadMagic, owner + "does not start with IDP3");
+        }
 
         Md3SurfaceHeader& s = surface.header;
         uint8_t nameField[kMd3SurfaceNameLength] = {};
@@ -218,7 +231,9 @@ private:
         in_.readInt32(s.texCoordsOffset);
         in_.readInt32(s.verticesOffset);
         in_.readInt32(s.endOffset);
-        if (in_.failed()) return fail(ReadError::Truncated, owner + "header is cut short");
+        if (in_.failed()) {
+            return fail(ReadError::Truncated, owner + "header is cut short");
+        }
 
         const std::pair<const char*, int32_t> counts[] = {{"frame count", s.frameCount},
                                                           {"shader count", s.shaderCount},
@@ -229,7 +244,9 @@ private:
                 return fail(ReadError::NegativeCount, owner + count.first + " is " + std::to_string(count.second));
             }
         }
-        if (s.frameCount == 0) return fail(ReadError::MissingFrames, owner + "has no frames");
+        if (s.frameCount == 0) {
+            return fail(ReadError::MissingFrames, owner + "has no frames");
+        }
 
         const uint64_t length = offsetValue(s.endOffset);
         if (length < static_cast<uint64_t>(kMd3SurfaceHeaderSize)) {
@@ -303,7 +320,7 @@ private:
     std::string message_;
 };
 
-} // namespace
+}  // namespace
 
 Md3ReadResult readMd3(const uint8_t* data, size_t size) {
     // Every allocation is bounded by a small multiple of size, but the machine may still say no;
@@ -328,7 +345,9 @@ Md3Vec3 decodeMd3Normal(uint8_t polar, uint8_t azimuth) {
 
 std::string md3TagName(const uint8_t (&field)[kMd3TagNameLength]) {
     bool zeroInLegacyName = false;
-    for (size_t i = 0; i < kMd3LegacyTagNameLength; ++i) zeroInLegacyName = zeroInLegacyName || field[i] == 0;
+    for (size_t i = 0; i < kMd3LegacyTagNameLength; ++i) {
+        zeroInLegacyName = zeroInLegacyName || field[i] == 0;
+    }
     if (!zeroInLegacyName &&
         std::memcmp(field + kMd3LegacyTagNameLength, kLegacyTagNameTail, sizeof kLegacyTagNameTail) == 0) {
         return textUpToZero(field, kMd3TagNameLength, kMd3LegacyTagNameLength);
@@ -340,4 +359,4 @@ std::string md3SurfaceName(const uint8_t (&field)[kMd3SurfaceNameLength]) {
     return textUpToZero(field, kMd3SurfaceNameLength, kMd3SurfaceNameMaxLength);
 }
 
-} // namespace modelformat
+}  // namespace modelformat

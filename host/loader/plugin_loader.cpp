@@ -50,7 +50,7 @@ std::unique_ptr<PluginModule> PluginModule::load(const std::string& path, std::s
     if (module->entryPoint_ == nullptr || libVersion == nullptr || libNumberClasses == nullptr ||
         libClassDesc == nullptr || libDescription == nullptr) {
         error = path + ": not a plug-in module (it lacks the entry point or a library function)";
-        return nullptr; // the destructor unloads it without calling an entry point it lacks
+        return nullptr;  // the destructor unloads it without calling an entry point it lacks
     }
 
     // The instance handle is the module's load address, as on Windows.
@@ -165,7 +165,8 @@ ExportPluginInterface* PluginCatalogue::createExporter(const std::string& extens
         if (exporter == nullptr) {
             continue;
         }
-        if (listsExtension(exporter->ExtCount(), [exporter](int i) { return exporter->Ext(i); }, extension)) {
+        if (listsExtension(
+                exporter->ExtCount(), [exporter](int i) { return exporter->Ext(i); }, extension)) {
             return exporter;
         }
         delete exporter;
@@ -182,7 +183,8 @@ ImportPluginInterface* PluginCatalogue::createImporter(const std::string& extens
         if (importer == nullptr) {
             continue;
         }
-        if (listsExtension(importer->ExtCount(), [importer](int i) { return importer->Ext(i); }, extension)) {
+        if (listsExtension(
+                importer->ExtCount(), [importer](int i) { return importer->Ext(i); }, extension)) {
             return importer;
         }
         delete importer;

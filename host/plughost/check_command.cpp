@@ -34,10 +34,10 @@ const char kCheckHelp[] =
     "  plughost check tris.md2 --json\n";
 
 struct Report {
-    std::string format;        // "MD3", "MD2" or "unknown"
-    std::string error;         // why the file does not read; empty when it does
-    std::vector<std::string> lines;     // the structure, in plain words
-    std::string structureJson;          // the same for --json (members without braces)
+    std::string format;              // "MD3", "MD2" or "unknown"
+    std::string error;               // why the file does not read; empty when it does
+    std::vector<std::string> lines;  // the structure, in plain words
+    std::string structureJson;       // the same for --json (members without braces)
     std::vector<modelformat::LimitBreach> breaches;
 };
 
@@ -90,12 +90,11 @@ Report checkMd2(const std::vector<uint8_t>& bytes) {
         return report;
     }
     const modelformat::Md2Header& header = read.model.header;
-    report.lines.push_back(counted(header.numFrames, "frame") + ", " + std::to_string(header.numVertices) +
-                           (header.numVertices == 1 ? " vertex, " : " vertices, ") +
-                           counted(header.numTriangles, "triangle") + ", " +
-                           counted(header.numTexCoords, "texture coordinate") + ", skin " +
-                           std::to_string(header.skinWidth) + " x " + std::to_string(header.skinHeight) + ", " +
-                           counted(static_cast<long long>(bytes.size()), "byte"));
+    report.lines.push_back(
+        counted(header.numFrames, "frame") + ", " + std::to_string(header.numVertices) +
+        (header.numVertices == 1 ? " vertex, " : " vertices, ") + counted(header.numTriangles, "triangle") + ", " +
+        counted(header.numTexCoords, "texture coordinate") + ", skin " + std::to_string(header.skinWidth) + " x " +
+        std::to_string(header.skinHeight) + ", " + counted(static_cast<long long>(bytes.size()), "byte"));
     if (read.model.badNormalIndexCount > 0) {
         report.lines.push_back(std::to_string(read.model.badNormalIndexCount) +
                                " vertex normal indices lie outside the normal table");
@@ -103,9 +102,8 @@ Report checkMd2(const std::vector<uint8_t>& bytes) {
     report.structureJson = "\"frames\": " + std::to_string(header.numFrames) +
                            ", \"vertices\": " + std::to_string(header.numVertices) +
                            ", \"triangles\": " + std::to_string(header.numTriangles) +
-                           ", \"textureCoordinates\": " + std::to_string(header.numTexCoords) +
-                           ", \"skin\": [" + std::to_string(header.skinWidth) + ", " +
-                           std::to_string(header.skinHeight) + "]";
+                           ", \"textureCoordinates\": " + std::to_string(header.numTexCoords) + ", \"skin\": [" +
+                           std::to_string(header.skinWidth) + ", " + std::to_string(header.skinHeight) + "]";
     report.breaches = modelformat::checkMd2Limits(read.model);
     return report;
 }
@@ -141,7 +139,8 @@ int runCheck(const CommonOptions& /*common*/, const std::vector<std::string>& ar
         return kExitUsage;
     }
     std::vector<uint8_t> bytes;
-    const modelformat::ReadError readError = modelformat::readFileBytes(file, modelformat::FileReadStart::FileStart, bytes);
+    const modelformat::ReadError readError =
+        modelformat::readFileBytes(file, modelformat::FileReadStart::FileStart, bytes);
     std::fclose(file);
     if (readError != modelformat::ReadError::None) {
         std::fprintf(stderr, "plughost check: cannot read '%s' (%s)\n", input.c_str(),
@@ -174,7 +173,8 @@ int runCheck(const CommonOptions& /*common*/, const std::vector<std::string>& ar
                     report.error.empty() ? "null" : jsonString(report.error).c_str(),
                     report.structureJson.empty() ? "" : ", ", report.structureJson.c_str(), problems.c_str());
     } else {
-        std::printf("%s: %s\n", input.c_str(), report.format == "unknown" ? "unknown format" : (report.format + " model").c_str());
+        std::printf("%s: %s\n", input.c_str(),
+                    report.format == "unknown" ? "unknown format" : (report.format + " model").c_str());
         for (const std::string& line : report.lines) {
             std::printf("  %s\n", line.c_str());
         }

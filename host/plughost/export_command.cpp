@@ -87,7 +87,7 @@ constexpr int kShowWarnings = 1017;
 constexpr int kFrameLimit = 400;
 
 struct DialogChoices {
-    int from = -1; // -1: slider left alone
+    int from = -1;  // -1: slider left alone
     int to = -1;
     bool useObjects = false;
     std::string objects;
@@ -173,16 +173,19 @@ void printSummary(const std::string& path) {
         return;
     }
     const modelformat::Md3Model& model = read.model;
-    std::printf("wrote %s: %s, %s, %s, %s\n", path.c_str(), counted(static_cast<long long>(bytes.size()), "byte").c_str(),
+    std::printf("wrote %s: %s, %s, %s, %s\n", path.c_str(),
+                counted(static_cast<long long>(bytes.size()), "byte").c_str(),
                 counted(model.header.frameCount, "frame").c_str(), counted(model.header.tagCount, "tag").c_str(),
                 counted(model.header.surfaceCount, "surface").c_str());
     for (int32_t t = 0; t < model.header.tagCount && model.header.frameCount > 0; ++t) {
         std::printf("  tag %s\n", model.tag(0, t).name.c_str());
     }
     for (const modelformat::Md3Surface& surface : model.surfaces) {
-        std::printf("  surface %s: %s, %s", surface.header.name.c_str(),
-                    (std::to_string(surface.header.vertexCount) + (surface.header.vertexCount == 1 ? " vertex" : " vertices")).c_str(),
-                    counted(surface.header.triangleCount, "triangle").c_str());
+        std::printf(
+            "  surface %s: %s, %s", surface.header.name.c_str(),
+            (std::to_string(surface.header.vertexCount) + (surface.header.vertexCount == 1 ? " vertex" : " vertices"))
+                .c_str(),
+            counted(surface.header.triangleCount, "triangle").c_str());
         if (!surface.shaders.empty()) {
             std::printf(", shader %s", surface.shaders.front().name.c_str());
         }
@@ -262,7 +265,8 @@ int runExport(const CommonOptions& common, const std::vector<std::string>& args)
                 return kExitUsage;
             }
             if (!parseTicks(value, time)) {
-                std::fprintf(stderr, "plughost export: --time wants a whole number of ticks, not '%s'\n", value.c_str());
+                std::fprintf(stderr, "plughost export: --time wants a whole number of ticks, not '%s'\n",
+                             value.c_str());
                 return kExitUsage;
             }
         } else if (arg == "--select") {
@@ -365,8 +369,9 @@ int runExport(const CommonOptions& common, const std::vector<std::string>& args)
             std::fprintf(stderr, "note: %s: %s\n", scenePath.c_str(), note.c_str());
         }
         if (!loaded.animationsPlayed.empty() && choices.from < 0 && choices.to < 0 && !noPrompts) {
-            std::fprintf(stderr, "note: the animation covers frames 0 to %d at %d fps; without --from/--to only frame 0 "
-                                 "is exported\n",
+            std::fprintf(stderr,
+                         "note: the animation covers frames 0 to %d at %d fps; without --from/--to only frame 0 "
+                         "is exported\n",
                          loaded.lengthFrames, loaded.frameRate);
         }
     }
@@ -393,8 +398,8 @@ int runExport(const CommonOptions& common, const std::vector<std::string>& args)
     });
 
     const FileIdentity before = identify(output);
-    const int result = exporter->DoExport(output.c_str(), scene.exportContext(), &hostInterface, noPrompts ? TRUE : FALSE,
-                                          selectedOnly ? SCENE_EXPORT_SELECTED : 0);
+    const int result = exporter->DoExport(output.c_str(), scene.exportContext(), &hostInterface,
+                                          noPrompts ? TRUE : FALSE, selectedOnly ? SCENE_EXPORT_SELECTED : 0);
     exporter.reset();
     if (result == 0) {
         std::fprintf(stderr, "plughost export: the export of '%s' failed; nothing was written\n", output.c_str());

@@ -75,12 +75,13 @@ void printJson(const std::vector<NodeReport>& reports) {
         const NodeReport& r = reports[i];
         const Point3 lo = r.hasBounds ? r.bounds.pmin : Point3();
         const Point3 hi = r.hasBounds ? r.bounds.pmax : Point3();
-        std::printf("%s\n  {\"name\": %s, \"vertices\": %d, \"faces\": %d, \"textureVertices\": %d, "
-                    "\"transform\": [%s, %s, %s, %s], \"bounds\": [%s, %s]}",
-                    i == 0 ? "" : ",", jsonString(r.name).c_str(), r.vertices, r.faces, r.textureVertices,
-                    jsonPoint(r.transform.GetRow(0)).c_str(), jsonPoint(r.transform.GetRow(1)).c_str(),
-                    jsonPoint(r.transform.GetRow(2)).c_str(), jsonPoint(r.transform.GetRow(3)).c_str(),
-                    jsonPoint(lo).c_str(), jsonPoint(hi).c_str());
+        std::printf(
+            "%s\n  {\"name\": %s, \"vertices\": %d, \"faces\": %d, \"textureVertices\": %d, "
+            "\"transform\": [%s, %s, %s, %s], \"bounds\": [%s, %s]}",
+            i == 0 ? "" : ",", jsonString(r.name).c_str(), r.vertices, r.faces, r.textureVertices,
+            jsonPoint(r.transform.GetRow(0)).c_str(), jsonPoint(r.transform.GetRow(1)).c_str(),
+            jsonPoint(r.transform.GetRow(2)).c_str(), jsonPoint(r.transform.GetRow(3)).c_str(), jsonPoint(lo).c_str(),
+            jsonPoint(hi).c_str());
     }
     std::printf("%s]}\n", reports.empty() ? "" : "\n");
 }
@@ -91,8 +92,8 @@ void printText(const std::vector<NodeReport>& reports) {
                     r.textureVertices);
         for (int row = 0; row < 4; ++row) {
             const Point3 p = r.transform.GetRow(row);
-            std::printf("  %s %10.4f %10.4f %10.4f\n", row == 3 ? "origin" : (row == 0 ? "x axis" : (row == 1 ? "y axis" : "z axis")),
-                        p.x, p.y, p.z);
+            std::printf("  %s %10.4f %10.4f %10.4f\n",
+                        row == 3 ? "origin" : (row == 0 ? "x axis" : (row == 1 ? "y axis" : "z axis")), p.x, p.y, p.z);
         }
         if (r.hasBounds) {
             std::printf("  bounds (%.4f, %.4f, %.4f) to (%.4f, %.4f, %.4f)\n", r.bounds.pmin.x, r.bounds.pmin.y,

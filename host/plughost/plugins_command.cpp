@@ -98,16 +98,16 @@ void printJson(const std::vector<ModuleReport>& reports) {
         for (size_t e = 0; e < r.extensions.size(); ++e) {
             extensions += (e == 0 ? "" : ", ") + jsonString(r.extensions[e]);
         }
-        std::printf("%s\n  {\"file\": %s, \"description\": %s, \"className\": %s, \"category\": %s, "
-                    "\"internalName\": %s, \"classId\": %s, \"superClassId\": %s, \"extensions\": [%s], "
-                    "\"longDescription\": %s, \"shortDescription\": %s, \"author\": %s, \"version\": %u, "
-                    "\"libVersion\": %s, \"fileVersion\": %s}",
-                    i == 0 ? "" : ",", jsonString(r.file).c_str(), jsonString(r.description).c_str(),
-                    jsonString(r.className).c_str(), jsonString(r.category).c_str(), jsonString(r.internalName).c_str(),
-                    jsonString(r.classId).c_str(), jsonString(r.superClassId).c_str(), extensions.c_str(),
-                    jsonString(r.longDescription).c_str(), jsonString(r.shortDescription).c_str(),
-                    jsonString(r.author).c_str(), r.version, jsonString(r.libVersion).c_str(),
-                    jsonString(r.fileVersion).c_str());
+        std::printf(
+            "%s\n  {\"file\": %s, \"description\": %s, \"className\": %s, \"category\": %s, "
+            "\"internalName\": %s, \"classId\": %s, \"superClassId\": %s, \"extensions\": [%s], "
+            "\"longDescription\": %s, \"shortDescription\": %s, \"author\": %s, \"version\": %u, "
+            "\"libVersion\": %s, \"fileVersion\": %s}",
+            i == 0 ? "" : ",", jsonString(r.file).c_str(), jsonString(r.description).c_str(),
+            jsonString(r.className).c_str(), jsonString(r.category).c_str(), jsonString(r.internalName).c_str(),
+            jsonString(r.classId).c_str(), jsonString(r.superClassId).c_str(), extensions.c_str(),
+            jsonString(r.longDescription).c_str(), jsonString(r.shortDescription).c_str(), jsonString(r.author).c_str(),
+            r.version, jsonString(r.libVersion).c_str(), jsonString(r.fileVersion).c_str());
     }
     std::printf("%s]\n", reports.empty() ? "" : "\n");
 }

@@ -16,7 +16,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 struct CommonOptions {
-    std::string pluginFolder; // empty: PluginCatalogue::defaultFolder()
+    std::string pluginFolder;  // empty: PluginCatalogue::defaultFolder()
 };
 
 class Session {

@@ -203,14 +203,30 @@ private:
             }
             const char escape = text_[pos_++];
             switch (escape) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '/':
+                out += '/';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'u': {
                 std::uint32_t code = 0;
                 if (!readHex4(code)) {
@@ -228,7 +244,8 @@ private:
                 appendUtf8(out, code);
                 break;
             }
-            default: return false;
+            default:
+                return false;
             }
         }
         return false;

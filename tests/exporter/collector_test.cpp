@@ -42,8 +42,8 @@ TEST_F(CollectorTest, BipTagAndPrefixRules) {
     exportOptions = ExportOptions();
     exportOptions.useTagList = true;
     exportOptions.tagNames = {"tag_head"};
-    EXPECT_EQ(collectedNames(scene), (Names{"bip01", "Bi", "tag_head", "Tag_head", "head", "headgear", "Head",
-                                            "a_head", " body"}));
+    EXPECT_EQ(collectedNames(scene),
+              (Names{"bip01", "Bi", "tag_head", "Tag_head", "head", "headgear", "Head", "a_head", " body"}));
 
     exportOptions.useNamePrefixes = true;
     exportOptions.namePrefixes = {"head", " b"};

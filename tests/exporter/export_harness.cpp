@@ -33,15 +33,14 @@ void ExporterTest::SetUp() {
     directory_ = mkdtemp(pattern);
 }
 
-void ExporterTest::TearDown() {
-    std::system(("rm -rf '" + directory_ + "'").c_str());
-}
+void ExporterTest::TearDown() { std::system(("rm -rf '" + directory_ + "'").c_str()); }
 
 ExportRun ExporterTest::exportScene(host::Scene& scene, DWORD options, BOOL suppressPrompts,
                                     modelformat::TargetOutputStream* stream) {
     ExportRun run;
     Md3FileWriter writer(stream);
-    run.result = writer.writeFile(outputPath().c_str(), scene.exportContext(), &hostInterface, suppressPrompts, options);
+    run.result =
+        writer.writeFile(outputPath().c_str(), scene.exportContext(), &hostInterface, suppressPrompts, options);
     run.written = fileExists(outputPath());
     if (run.written) {
         run.bytes = readFileBytes(outputPath());
@@ -50,7 +49,8 @@ ExportRun ExporterTest::exportScene(host::Scene& scene, DWORD options, BOOL supp
     return run;
 }
 
-host::SceneNode* addTag(host::Scene& scene, const std::string& name, const Matrix3& transform, host::SceneNode* parent) {
+host::SceneNode* addTag(host::Scene& scene, const std::string& name, const Matrix3& transform,
+                        host::SceneNode* parent) {
     host::SceneNode* node = scene.addNode(name, parent);
     node->setMesh(host::makeTagMarker());
     node->setTransform(transform);

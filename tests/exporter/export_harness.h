@@ -51,7 +51,8 @@ private:
 // Scene building blocks.
 host::SceneNode* addTag(host::Scene& scene, const std::string& name, const Matrix3& transform,
                         host::SceneNode* parent = nullptr);
-host::SceneNode* addBox(host::Scene& scene, const std::string& name, const Point3& at, host::SceneNode* parent = nullptr);
+host::SceneNode* addBox(host::Scene& scene, const std::string& name, const Point3& at,
+                        host::SceneNode* parent = nullptr);
 // A bitmap-textured material for the node.
 void giveTexture(host::Scene& scene, host::SceneNode* node, const std::string& file);
 

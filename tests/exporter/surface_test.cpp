@@ -113,8 +113,8 @@ TEST_F(SurfaceTest, ShaderRecordComesFromTheBitmapTextureAndThePathRule) {
 
 TEST_F(SurfaceTest, TrianglesAreReversedAndTextureCoordinatesFlipped) {
     host::Scene scene;
-    scene.addNode("tri")->setMesh(triangle(Point3(0.25f, 0.25f, 0.0f), Point3(0.5f, 0.0f, 0.0f),
-                                           Point3(0.0f, 0.75f, 0.0f), true));
+    scene.addNode("tri")->setMesh(
+        triangle(Point3(0.25f, 0.25f, 0.0f), Point3(0.5f, 0.0f, 0.0f), Point3(0.0f, 0.75f, 0.0f), true));
     const ExportRun run = exportScene(scene);
     ASSERT_TRUE(run.read.ok) << run.read.message;
     const modelformat::Md3Surface& surface = run.model().surfaces.at(0);
@@ -124,7 +124,7 @@ TEST_F(SurfaceTest, TrianglesAreReversedAndTextureCoordinatesFlipped) {
     EXPECT_EQ(surface.texCoords[0].s, 0.25f);
     EXPECT_EQ(surface.texCoords[0].t, 0.75f);
     EXPECT_EQ(surface.texCoords[2].t, 0.25f);
-    EXPECT_TRUE(desktop.messageBoxes.empty()); // one texture vertex per vertex needs no warning
+    EXPECT_TRUE(desktop.messageBoxes.empty());  // one texture vertex per vertex needs no warning
 }
 
 TEST_F(SurfaceTest, TextureSeamsSplitVerticesAndKeepEveryCornersCoordinate) {
@@ -142,7 +142,8 @@ TEST_F(SurfaceTest, TextureSeamsSplitVerticesAndKeepEveryCornersCoordinate) {
     for (int f = 0; f < 12; ++f) {
         const int stored[3] = {0, 2, 1};
         for (int corner = 0; corner < 3; ++corner) {
-            const int32_t index = surface.triangles[static_cast<size_t>(f)].indices[static_cast<size_t>(stored[corner])];
+            const int32_t index =
+                surface.triangles[static_cast<size_t>(f)].indices[static_cast<size_t>(stored[corner])];
             const UVVert& uv = box.tVerts[box.tvFace[f].t[corner]];
             EXPECT_EQ(surface.texCoords[static_cast<size_t>(index)].s, uv.x);
             EXPECT_EQ(surface.texCoords[static_cast<size_t>(index)].t, 1.0f - uv.y);
@@ -159,8 +160,8 @@ TEST_F(SurfaceTest, TextureSeamsSplitVerticesAndKeepEveryCornersCoordinate) {
 
 TEST_F(SurfaceTest, MeshesWithoutMappingGetTheSphericalOne) {
     host::Scene scene;
-    scene.addNode("ball")->setMesh(triangle(Point3(1.0f, 0.0f, 0.0f), Point3(1.0f, 1.0f, 1.0f),
-                                            Point3(1.0f, -1.0f, 1.0f), false));
+    scene.addNode("ball")->setMesh(
+        triangle(Point3(1.0f, 0.0f, 0.0f), Point3(1.0f, 1.0f, 1.0f), Point3(1.0f, -1.0f, 1.0f), false));
     for (bool warnings : {false, true}) {
         desktop.messageBoxes.clear();
         exportOptions.showWarnings = warnings;
@@ -173,7 +174,8 @@ TEST_F(SurfaceTest, MeshesWithoutMappingGetTheSphericalOne) {
         EXPECT_NEAR(surface.texCoords[1].s, 0.125f, 1e-6f);
         EXPECT_NEAR(surface.texCoords[1].t, 0.75f, 1e-6f);
         EXPECT_NEAR(surface.texCoords[2].s, 0.875f, 1e-6f);
-        EXPECT_EQ(captions(desktop, kNoMapping), warnings ? std::vector<std::string>{"ball"} : std::vector<std::string>{});
+        EXPECT_EQ(captions(desktop, kNoMapping),
+                  warnings ? std::vector<std::string>{"ball"} : std::vector<std::string>{});
     }
 }
 
@@ -256,7 +258,7 @@ TEST_F(SurfaceTest, NormalsPointWhereTheMeshNormalsPoint) {
 
     const modelformat::Md3Surface& flatSurface = run.model().surfaces.at(1);
     for (int v = 0; v < 3; ++v) {
-        EXPECT_EQ(flatSurface.frameVertices(0)[v].normalPolar, 0); // straight up
+        EXPECT_EQ(flatSurface.frameVertices(0)[v].normalPolar, 0);  // straight up
     }
 
     // For the squashed sphere, the true normal at a point is the gradient of its surface.
@@ -309,7 +311,8 @@ TEST_F(SurfaceTest, FrameBoundsHoldEveryVertexOfTheirFrame) {
         const float t = static_cast<float>(time) / 160.0f;
         mesh = triangle(Point3(-t, 0.0f, 0.0f), Point3(2.0f, 3.0f * t, 0.0f), Point3(0.0f, 1.0f, -5.0f), true);
     });
-    scene.addNode("b")->setMesh(triangle(Point3(7.0f, 0.5f, 1.0f), Point3(0.0f, 0.0f, 9.0f), Point3(0.0f, -2.0f, 0.0f), true));
+    scene.addNode("b")->setMesh(
+        triangle(Point3(7.0f, 0.5f, 1.0f), Point3(0.0f, 0.0f, 9.0f), Point3(0.0f, -2.0f, 0.0f), true));
     setFrames(0, 4);
     const ExportRun run = exportScene(scene);
     ASSERT_TRUE(run.read.ok) << run.read.message;
@@ -339,7 +342,7 @@ TEST_F(SurfaceTest, ChangingVertexCountsAreFilledFromTheFirstFrame) {
     host::SceneNode* grower = scene.addNode("grower");
     grower->setDeformingMesh([](TimeValue time, Mesh& mesh) {
         mesh = triangle(Point3(0.0f, 0.0f, 0.0f), Point3(1.0f, 0.0f, 0.0f), Point3(0.0f, 1.0f, 0.0f), true);
-        if (time >= 320) { // from frame 2 on: one vertex fewer, then one more
+        if (time >= 320) {  // from frame 2 on: one vertex fewer, then one more
             mesh.setNumVerts(time >= 480 ? 4 : 2, TRUE);
             if (time >= 480) {
                 mesh.verts[2] = Point3(0.0f, 1.0f, 0.0f);
@@ -358,8 +361,8 @@ TEST_F(SurfaceTest, ChangingVertexCountsAreFilledFromTheFirstFrame) {
     EXPECT_EQ(surface.header.vertexCount, 3);
     EXPECT_EQ(surface.vertices.size(), 12u);
     EXPECT_EQ(storedPosition(surface, 2, 0), Point3(0.0f, 0.0f, 2.0f));
-    EXPECT_EQ(storedPosition(surface, 2, 2), Point3(0.0f, 1.0f, 0.0f)); // missing: from the first frame
-    EXPECT_EQ(storedPosition(surface, 3, 1), Point3(1.0f, 0.0f, 2.0f)); // surplus dropped
+    EXPECT_EQ(storedPosition(surface, 2, 2), Point3(0.0f, 1.0f, 0.0f));  // missing: from the first frame
+    EXPECT_EQ(storedPosition(surface, 3, 1), Point3(1.0f, 0.0f, 2.0f));  // surplus dropped
     EXPECT_EQ(captions(desktop, kVertexCount), std::vector<std::string>{"grower"});
 }
 
@@ -368,7 +371,7 @@ TEST_F(SurfaceTest, FramesWithoutNormalsCarryZeroFromThenOn) {
     host::SceneNode* node = scene.addNode("patchy");
     node->setDeformingMesh([](TimeValue time, Mesh& mesh) {
         mesh = triangle(Point3(0.0f, 0.0f, 0.0f), Point3(1.0f, 0.0f, 0.0f), Point3(0.0f, 0.0f, 1.0f), true);
-        mesh.setNormalsUnavailable(time == 3 * 160); // only frame 3 lacks them
+        mesh.setNormalsUnavailable(time == 3 * 160);  // only frame 3 lacks them
     });
     exportOptions.showWarnings = true;
     setFrames(0, 9);
@@ -378,7 +381,7 @@ TEST_F(SurfaceTest, FramesWithoutNormalsCarryZeroFromThenOn) {
     for (int frame = 0; frame < 10; ++frame) {
         const modelformat::Md3Vertex& v = surface.frameVertices(frame)[0];
         if (frame < 3) {
-            EXPECT_EQ(v.normalPolar, 63) << frame; // the face normal lies along -y
+            EXPECT_EQ(v.normalPolar, 63) << frame;  // the face normal lies along -y
             EXPECT_NE(v.normalAzimuth, 0) << frame;
         } else {
             EXPECT_EQ(v.normalPolar, 0) << frame;

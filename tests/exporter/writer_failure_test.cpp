@@ -83,9 +83,12 @@ TEST_F(WriterFailureTest, EveryKindOfStreamFailureFailsTheExport) {
     const size_t size = good.bytes.size();
 
     const std::pair<FailingStream::Mode, size_t> failures[] = {
-        {FailingStream::Mode::WriteAfterBudget, 0},        {FailingStream::Mode::WriteAfterBudget, 100},
-        {FailingStream::Mode::WriteAfterBudget, size / 2}, {FailingStream::Mode::WriteAfterBudget, size - 1},
-        {FailingStream::Mode::Seek, 0},                    {FailingStream::Mode::Seek, 5},
+        {FailingStream::Mode::WriteAfterBudget, 0},
+        {FailingStream::Mode::WriteAfterBudget, 100},
+        {FailingStream::Mode::WriteAfterBudget, size / 2},
+        {FailingStream::Mode::WriteAfterBudget, size - 1},
+        {FailingStream::Mode::Seek, 0},
+        {FailingStream::Mode::Seek, 5},
         {FailingStream::Mode::Commit, 0},
     };
     for (const auto& [mode, budget] : failures) {
@@ -98,9 +101,9 @@ TEST_F(WriterFailureTest, EveryKindOfStreamFailureFailsTheExport) {
         const ExportRun run = exportScene(scene, 0, FALSE, &stream);
         EXPECT_EQ(run.result, 0) << static_cast<int>(mode) << " after " << budget;
         expectEarlierFileKept();
-        EXPECT_EQ(desktop.destroyed.size(), desktop.shown.size()); // the progress window closed
+        EXPECT_EQ(desktop.destroyed.size(), desktop.shown.size());  // the progress window closed
         EXPECT_TRUE(exportOptions.namePrefixes.empty());
-        EXPECT_TRUE(desktop.messageBoxes.empty()); // a failure is the answer, not a message
+        EXPECT_TRUE(desktop.messageBoxes.empty());  // a failure is the answer, not a message
     }
 }
 
@@ -130,7 +133,7 @@ TEST_F(WriterFailureTest, AFullDiskLeavesTheEarlierFileInPlace) {
     writeEarlierFile();
     host::Scene scene;
     figure(scene);
-    setFrames(0, 60); // far more than 32 KiB
+    setFrames(0, 60);  // far more than 32 KiB
     const ExportRun run = exportScene(scene);
     EXPECT_EQ(run.result, 0);
     expectEarlierFileKept();

@@ -53,14 +53,14 @@ TEST_F(ExporterTest, HeaderFramesAndTagsLieWhereTheirOffsetsSay) {
 
     EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "IDP3");
     EXPECT_EQ(int32At(b, 4), 15);
-    EXPECT_EQ(int32At(b, 76), 3);                                   // frames
-    EXPECT_EQ(int32At(b, 80), 2);                                   // tags
-    EXPECT_EQ(int32At(b, 84), 1);                                   // surfaces
-    EXPECT_EQ(int32At(b, 88), 0);                                   // skins
-    EXPECT_EQ(int32At(b, 92), kMd3HeaderSize);                      // frames offset
-    EXPECT_EQ(int32At(b, 96), kMd3HeaderSize + 3 * kMd3FrameSize);  // tags offset
-    EXPECT_EQ(int32At(b, 100), int32At(b, 96) + 3 * 2 * kMd3TagSize); // surfaces offset
-    EXPECT_EQ(int32At(b, 104), static_cast<int32_t>(b.size()));     // end offset
+    EXPECT_EQ(int32At(b, 76), 3);                                      // frames
+    EXPECT_EQ(int32At(b, 80), 2);                                      // tags
+    EXPECT_EQ(int32At(b, 84), 1);                                      // surfaces
+    EXPECT_EQ(int32At(b, 88), 0);                                      // skins
+    EXPECT_EQ(int32At(b, 92), kMd3HeaderSize);                         // frames offset
+    EXPECT_EQ(int32At(b, 96), kMd3HeaderSize + 3 * kMd3FrameSize);     // tags offset
+    EXPECT_EQ(int32At(b, 100), int32At(b, 96) + 3 * 2 * kMd3TagSize);  // surfaces offset
+    EXPECT_EQ(int32At(b, 104), static_cast<int32_t>(b.size()));        // end offset
     EXPECT_EQ(int32At(b, 100) + run.model().surfaces[0].header.endOffset, static_cast<int32_t>(b.size()));
 
     // Frame names and local origins are fixed; tag records are frame-major in collection order.
@@ -109,9 +109,9 @@ TEST_F(ExporterTest, RelativeModeExpressesTagsInTheReferenceTagsFrame) {
     ASSERT_TRUE(run.read.ok) << run.read.message;
     for (int frame = 0; frame < 6; ++frame) {
         const TimeValue time = frame * 160;
-        expectNearMatrix(run.model().tag(frame, 1), Matrix3(), 1e-5f); // the reference itself
-        expectNearMatrix(run.model().tag(frame, 2),
-                         weapon->GetObjectTM(time) * Inverse(torso->GetObjectTM(time)), 1e-4f);
+        expectNearMatrix(run.model().tag(frame, 1), Matrix3(), 1e-5f);  // the reference itself
+        expectNearMatrix(run.model().tag(frame, 2), weapon->GetObjectTM(time) * Inverse(torso->GetObjectTM(time)),
+                         1e-4f);
     }
 }
 
@@ -119,7 +119,7 @@ TEST_F(ExporterTest, ReferenceTagChoiceAndItsExactNames) {
     struct Case {
         std::vector<std::string> tags;
         bool relative;
-        int referenceIndex; // -1: none in force
+        int referenceIndex;  // -1: none in force
     };
     const Case cases[] = {
         {{"tag_head", "tag_weapon"}, true, 0},
@@ -184,12 +184,12 @@ TEST_F(ExporterTest, AnEmptyCollectionShowsTheNoDataBoxAndWritesNothing) {
     EXPECT_EQ(desktop.messageBoxes[0].text, "No Data to export.");
     EXPECT_EQ(desktop.messageBoxes[0].caption, "No Data");
     EXPECT_EQ(desktop.messageBoxes[0].type, static_cast<UINT>(MB_OK));
-    EXPECT_TRUE(desktop.shown.empty()); // no progress window
+    EXPECT_TRUE(desktop.shown.empty());  // no progress window
     EXPECT_TRUE(exportOptions.namePrefixes.empty());
 
     run = exportScene(scene, 0, TRUE);
     EXPECT_EQ(run.result, 1);
-    EXPECT_EQ(desktop.messageBoxes.size(), 1u); // suppressed
+    EXPECT_EQ(desktop.messageBoxes.size(), 1u);  // suppressed
 }
 
 TEST_F(ExporterTest, NodesWithoutFacesAreNeitherTagsNorSurfaces) {
@@ -271,7 +271,8 @@ TEST_F(ExporterTest, SmallExportMatchesItsGoldenBytes) {
     quad.tvFace[0].setTVerts(0, 1, 2);
     quad.tvFace[1].setTVerts(0, 2, 3);
     body->setMesh(quad);
-    body->setTransformTrack([](TimeValue time) { return TransMatrix(Point3(0.0f, 0.0f, static_cast<float>(time) / 160.0f)); });
+    body->setTransformTrack(
+        [](TimeValue time) { return TransMatrix(Point3(0.0f, 0.0f, static_cast<float>(time) / 160.0f)); });
     giveTexture(scene, body, "C:\\quake3\\baseq3\\models\\players\\lark\\body.tga");
     setFrames(0, 1);
     const ExportRun run = exportScene(scene);
@@ -280,8 +281,8 @@ TEST_F(ExporterTest, SmallExportMatchesItsGoldenBytes) {
 
     const std::string golden = std::string(QMP_TEST_DATA_DIR) + "/small_export.md3";
     if (std::getenv("QMP_UPDATE_GOLDEN") != nullptr) {
-        std::ofstream(golden, std::ios::binary).write(reinterpret_cast<const char*>(run.bytes.data()),
-                                                       static_cast<std::streamsize>(run.bytes.size()));
+        std::ofstream(golden, std::ios::binary)
+            .write(reinterpret_cast<const char*>(run.bytes.data()), static_cast<std::streamsize>(run.bytes.size()));
     }
     std::vector<uint8_t> expected = readFileBytes(golden);
     ASSERT_FALSE(expected.empty()) << "missing " << golden;

@@ -19,14 +19,18 @@ void* allocate(size_t size) {
     return std::malloc(size == 0 ? 1 : size);
 }
 
-} // namespace
+}  // namespace
 
 void* operator new(size_t size) {
-    if (void* p = allocate(size)) return p;
+    if (void* p = allocate(size)) {
+        return p;
+    }
     throw std::bad_alloc();
 }
 void* operator new[](size_t size) {
-    if (void* p = allocate(size)) return p;
+    if (void* p = allocate(size)) {
+        return p;
+    }
     throw std::bad_alloc();
 }
 void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
@@ -49,4 +53,4 @@ LargestAllocation::~LargestAllocation() { tracking.store(false); }
 
 size_t LargestAllocation::bytes() const { return largest.load(); }
 
-} // namespace testmodels
+}  // namespace testmodels

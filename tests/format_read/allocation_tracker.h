@@ -16,6 +16,6 @@ public:
     size_t bytes() const;
 };
 
-} // namespace testmodels
+}  // namespace testmodels
 
 #endif

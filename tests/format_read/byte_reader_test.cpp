@@ -16,13 +16,13 @@ using modelformat::ReadError;
 
 TEST(ByteReader, AssemblesLittleEndianValuesWhateverTheMachine) {
     const std::vector<uint8_t> bytes = {
-        0xFE, 0xFF,             // int16 -2
-        0x34, 0x12,             // uint16 0x1234
-        0x00, 0x00, 0x00, 0x80, // int32 INT32_MIN
-        0x78, 0x56, 0x34, 0x12, // uint32 0x12345678
-        0x00, 0x00, 0x80, 0x3F, // float 1.0
-        0x00, 0x00, 0x20, 0xC1, // float -10.0
-        0x80,                   // uint8 128
+        0xFE, 0xFF,              // int16 -2
+        0x34, 0x12,              // uint16 0x1234
+        0x00, 0x00, 0x00, 0x80,  // int32 INT32_MIN
+        0x78, 0x56, 0x34, 0x12,  // uint32 0x12345678
+        0x00, 0x00, 0x80, 0x3F,  // float 1.0
+        0x00, 0x00, 0x20, 0xC1,  // float -10.0
+        0x80,                    // uint8 128
     };
     ByteReader in(bytes.data(), bytes.size());
     int16_t i16 = 0;
@@ -48,7 +48,7 @@ TEST(ByteReader, ReadsPastTheEndFailWithoutMovingAndStayFailed) {
     const std::vector<uint8_t> bytes = {1, 2, 3};
     ByteReader in(bytes.data(), bytes.size());
     int32_t value = 77;
-    EXPECT_FALSE(in.readInt32(value)); // 3 bytes left, 4 wanted
+    EXPECT_FALSE(in.readInt32(value));  // 3 bytes left, 4 wanted
     EXPECT_EQ(value, 0);
     EXPECT_EQ(in.position(), 0u);
     EXPECT_TRUE(in.failed());
@@ -89,11 +89,11 @@ TEST(ByteReader, SeekAllowsTheEndButNotBeyond) {
 TEST(ByteReader, RangeFitsIsExactAndOverflowSafe) {
     const std::vector<uint8_t> bytes(200, 0);
     ByteReader in(bytes.data(), bytes.size());
-    EXPECT_TRUE(in.rangeFits(100, 10, 10));  // ends exactly at 200
-    EXPECT_FALSE(in.rangeFits(100, 11, 10)); // one record too many
+    EXPECT_TRUE(in.rangeFits(100, 10, 10));   // ends exactly at 200
+    EXPECT_FALSE(in.rangeFits(100, 11, 10));  // one record too many
     EXPECT_FALSE(in.rangeFits(101, 10, 10));
-    EXPECT_TRUE(in.rangeFits(200, 0, 12));  // an empty block at the very end
-    EXPECT_FALSE(in.rangeFits(201, 0, 12)); // but not after it
+    EXPECT_TRUE(in.rangeFits(200, 0, 12));   // an empty block at the very end
+    EXPECT_FALSE(in.rangeFits(201, 0, 12));  // but not after it
     EXPECT_FALSE(in.rangeFits(0, 2000000000, 8));
     // count x size wraps around 2^64 to a small number; still refused.
     EXPECT_FALSE(in.rangeFits(0, (uint64_t{1} << 62) + 1, 4));
@@ -104,7 +104,7 @@ TEST(ByteReader, RangeFitsIsExactAndOverflowSafe) {
     EXPECT_FALSE(in.rangeFits(50, 6, 10, 100));
     EXPECT_FALSE(in.rangeFits(150, 6, 10, 1000));
 
-    ByteReader empty(nullptr, 100); // a null pointer never claims bytes
+    ByteReader empty(nullptr, 100);  // a null pointer never claims bytes
     EXPECT_EQ(empty.size(), 0u);
     EXPECT_TRUE(empty.rangeFits(0, 0, 1000));
     EXPECT_FALSE(empty.rangeFits(0, 1, 1));
@@ -113,20 +113,26 @@ TEST(ByteReader, RangeFitsIsExactAndOverflowSafe) {
 // A temporary stream holding `size` bytes with values i % 251.
 std::FILE* streamOf(size_t size) {
     std::FILE* file = std::tmpfile();
-    if (file == nullptr) return nullptr;
-    for (size_t i = 0; i < size; ++i) std::fputc(static_cast<int>(i % 251), file);
+    if (file == nullptr) {
+        return nullptr;
+    }
+    for (size_t i = 0; i < size; ++i) {
+        std::fputc(static_cast<int>(i % 251), file);
+    }
     std::fflush(file);
     return file;
 }
 
 TEST(ReadFileBytes, ReadsFromTheStartOrFromWhereTheStreamStands) {
-    const size_t size = 200 * 1024 + 17; // several read chunks and a partial one
+    const size_t size = 200 * 1024 + 17;  // several read chunks and a partial one
     std::FILE* file = streamOf(size);
     ASSERT_NE(file, nullptr);
     std::vector<uint8_t> bytes;
     ASSERT_EQ(modelformat::readFileBytes(file, FileReadStart::FileStart, bytes), ReadError::None);
     ASSERT_EQ(bytes.size(), size);
-    for (size_t i = 0; i < size; i += 997) ASSERT_EQ(bytes[i], i % 251) << i;
+    for (size_t i = 0; i < size; i += 997) {
+        ASSERT_EQ(bytes[i], i % 251) << i;
+    }
 
     // As the importer does: the magic has been read already.
     ASSERT_EQ(std::fseek(file, 4, SEEK_SET), 0);
@@ -155,11 +161,13 @@ TEST(ReadFileBytes, RefusesStreamsLargerThanTheLimit) {
 
 TEST(ReadFileBytes, ReadsStreamsThatCannotSeek) {
     std::FILE* pipe = popen("head -c 100000 /dev/zero", "r");
-    if (pipe == nullptr) GTEST_SKIP() << "no shell to open a pipe with";
+    if (pipe == nullptr) {
+        GTEST_SKIP() << "no shell to open a pipe with";
+    }
     std::vector<uint8_t> bytes;
     EXPECT_EQ(modelformat::readFileBytes(pipe, FileReadStart::CurrentPosition, bytes), ReadError::None);
     EXPECT_EQ(bytes.size(), 100000u);
     pclose(pipe);
 }
 
-} // namespace
+}  // namespace

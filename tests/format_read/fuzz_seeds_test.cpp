@@ -20,7 +20,9 @@ std::vector<fs::path> seedsIn(const std::string& folder) {
     const fs::path dir = fs::path(QMP_FUZZ_CORPUS_DIR) / folder;
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
-        if (entry.is_regular_file()) paths.push_back(entry.path());
+        if (entry.is_regular_file()) {
+            paths.push_back(entry.path());
+        }
     }
     return paths;
 }
@@ -39,7 +41,7 @@ TEST(FuzzSeeds, Md3SeedsReadWhole) {
         }
         if (seed.filename() == "two_frames_triangles_first.md3") {
             EXPECT_EQ(result.model.tag(1, 1).name, "tag_weapon");
-            EXPECT_EQ(result.model.tag(1, 1).origin.x, 1.0f); // the frame number
+            EXPECT_EQ(result.model.tag(1, 1).origin.x, 1.0f);  // the frame number
             EXPECT_EQ(result.model.surfaces[1].shaders[1].name, "b.tga");
             EXPECT_EQ(result.model.surfaces[1].shaders[1].shaderIndex, 1);
         }
@@ -68,4 +70,4 @@ TEST(FuzzSeeds, Md2SeedsReadWhole) {
     }
 }
 
-} // namespace
+}  // namespace

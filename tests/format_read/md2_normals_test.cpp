@@ -31,8 +31,8 @@ Vec toVec(const Md2Vec3& v) { return {v.x, v.y, v.z}; }
 // (+-a, 0, +-b), (0, +-b, +-a), (+-b, +-a, 0) gives the points (iA + jB + kC) / 4, i + j + k = 4,
 // pushed out to the unit sphere. Shared edge points are kept once.
 std::vector<Vec> geodesicSphere() {
-    const double a = 1.0 / std::sqrt(1.0 + std::pow((1.0 + std::sqrt(5.0)) / 2.0, 2.0)); // 0.525731
-    const double b = a * (1.0 + std::sqrt(5.0)) / 2.0;                                   // 0.850651
+    const double a = 1.0 / std::sqrt(1.0 + std::pow((1.0 + std::sqrt(5.0)) / 2.0, 2.0));  // 0.525731
+    const double b = a * (1.0 + std::sqrt(5.0)) / 2.0;                                    // 0.850651
     std::vector<Vec> corners;
     for (double s1 : {1.0, -1.0}) {
         for (double s2 : {1.0, -1.0}) {
@@ -49,8 +49,9 @@ std::vector<Vec> geodesicSphere() {
         for (size_t j = i + 1; j < corners.size(); ++j) {
             for (size_t k = j + 1; k < corners.size(); ++k) {
                 if (!adjacent(corners[i], corners[j]) || !adjacent(corners[j], corners[k]) ||
-                    !adjacent(corners[i], corners[k]))
+                    !adjacent(corners[i], corners[k])) {
                     continue;
+                }
                 ++faces;
                 for (int u = 0; u <= 4; ++u) {
                     for (int v = 0; u + v <= 4; ++v) {
@@ -58,8 +59,12 @@ std::vector<Vec> geodesicSphere() {
                             unit(0.25 * (static_cast<double>(u) * corners[i] + static_cast<double>(v) * corners[j] +
                                          static_cast<double>(4 - u - v) * corners[k]));
                         bool known = false;
-                        for (const Vec& q : points) known = known || length(p - q) < 1e-9;
-                        if (!known) points.push_back(p);
+                        for (const Vec& q : points) {
+                            known = known || length(p - q) < 1e-9;
+                        }
+                        if (!known) {
+                            points.push_back(p);
+                        }
                     }
                 }
             }
@@ -71,14 +76,15 @@ std::vector<Vec> geodesicSphere() {
 
 TEST(Md2NormalTable, IsTheGeodesicSphereEntryForEntry) {
     const std::vector<Vec> sphere = geodesicSphere();
-    ASSERT_EQ(sphere.size(), kMd2NormalCount); // 10 x 4^2 + 2
+    ASSERT_EQ(sphere.size(), kMd2NormalCount);  // 10 x 4^2 + 2
 
     std::vector<int> matchedBy(sphere.size(), -1);
     for (size_t i = 0; i < kMd2NormalCount; ++i) {
         const Vec n = toVec(kMd2Normals[i]);
         EXPECT_NEAR(length(n), 1.0, 1e-5) << "entry " << i;
-        for (size_t j = 0; j < i; ++j)
+        for (size_t j = 0; j < i; ++j) {
             EXPECT_GT(length(n - toVec(kMd2Normals[j])), 1e-3) << "entries " << j << " and " << i;
+        }
         size_t matches = 0;
         for (size_t p = 0; p < sphere.size(); ++p) {
             if (length(n - sphere[p]) < 1e-5) {
@@ -107,7 +113,9 @@ TEST(Md2NormalTable, StartsInTheKnownOrder) {
 size_t nearestEntry(Vec n, const std::array<Md2Vec3, kMd2NormalCount>& table) {
     size_t best = 0;
     for (size_t i = 1; i < kMd2NormalCount; ++i) {
-        if (dot(n, toVec(table[i])) > dot(n, toVec(table[best]))) best = i;
+        if (dot(n, toVec(table[i])) > dot(n, toVec(table[best]))) {
+            best = i;
+        }
     }
     return best;
 }
@@ -118,7 +126,9 @@ size_t nearestEntry(Vec n, const std::array<Md2Vec3, kMd2NormalCount>& table) {
 double nearestEntryRate(const Md2Model& model, const std::array<Md2Vec3, kMd2NormalCount>& table) {
     // Back to the file's axes: position = (4X, 4Z, -4Y).
     std::vector<Vec> points;
-    for (const Md2Vec3& p : model.positions) points.push_back({p.x, -p.z, p.y});
+    for (const Md2Vec3& p : model.positions) {
+        points.push_back({p.x, -p.z, p.y});
+    }
     std::vector<Vec> sum(points.size(), Vec{0, 0, 0});
     std::vector<std::vector<Vec>> faces(points.size());
     for (const Md2Triangle& t : model.triangles) {
@@ -126,7 +136,9 @@ double nearestEntryRate(const Md2Model& model, const std::array<Md2Vec3, kMd2Nor
         const Vec b = points[static_cast<size_t>(t.vertexIndices[1])];
         const Vec c = points[static_cast<size_t>(t.vertexIndices[2])];
         const Vec n = cross(c - a, b - a);
-        if (length(n) == 0.0) continue;
+        if (length(n) == 0.0) {
+            continue;
+        }
         for (int16_t index : t.vertexIndices) {
             sum[static_cast<size_t>(index)] = sum[static_cast<size_t>(index)] + unit(n);
             faces[static_cast<size_t>(index)].push_back(unit(n));
@@ -135,11 +147,17 @@ double nearestEntryRate(const Md2Model& model, const std::array<Md2Vec3, kMd2Nor
     size_t matching = 0, counted = 0;
     for (size_t i = 0; i < points.size(); ++i) {
         const uint8_t stored = model.frameVertices[i].normalIndex;
-        if (faces[i].empty() || stored >= kMd2NormalCount) continue;
+        if (faces[i].empty() || stored >= kMd2NormalCount) {
+            continue;
+        }
         std::vector<Vec> meshNormals = faces[i];
-        if (length(sum[i]) > 0) meshNormals.push_back(unit(sum[i]));
+        if (length(sum[i]) > 0) {
+            meshNormals.push_back(unit(sum[i]));
+        }
         bool match = false;
-        for (const Vec& n : meshNormals) match = match || nearestEntry(n, table) == stored;
+        for (const Vec& n : meshNormals) {
+            match = match || nearestEntry(n, table) == stored;
+        }
         ++counted;
         matching += match ? 1 : 0;
     }
@@ -149,7 +167,7 @@ double nearestEntryRate(const Md2Model& model, const std::array<Md2Vec3, kMd2Nor
 struct NormalSample {
     const char* name;
     const char* path;
-    double minimumRate; // of vertices whose stored index is the entry nearest the mesh normal
+    double minimumRate;  // of vertices whose stored index is the entry nearest the mesh normal
 };
 
 class Md2NormalOrder : public ::testing::TestWithParam<NormalSample> {};
@@ -157,11 +175,15 @@ class Md2NormalOrder : public ::testing::TestWithParam<NormalSample> {};
 TEST_P(Md2NormalOrder, AgreesWithTheFacesOfRealModels) {
     const std::string path = std::string(QMP_SAMPLES_DIR) + "/" + GetParam().path;
     const std::vector<uint8_t> bytes = testmodels::loadFile(path);
-    if (bytes.empty()) GTEST_SKIP() << "sample file " << path << " is not there (samples live beside the project)";
+    if (bytes.empty()) {
+        GTEST_SKIP() << "sample file " << path << " is not there (samples live beside the project)";
+    }
 
     // The same table with every entry moved up one place: mostly close neighbours on the sphere.
     std::array<Md2Vec3, kMd2NormalCount> shifted{};
-    for (size_t i = 0; i < kMd2NormalCount; ++i) shifted[i] = kMd2Normals[(i + 1) % kMd2NormalCount];
+    for (size_t i = 0; i < kMd2NormalCount; ++i) {
+        shifted[i] = kMd2Normals[(i + 1) % kMd2NormalCount];
+    }
 
     const int32_t frames = readMd2(bytes, 0).model.header.numFrames;
     ASSERT_GT(frames, 0);
@@ -181,4 +203,4 @@ INSTANTIATE_TEST_SUITE_P(Samples, Md2NormalOrder,
                                                         0.8}),
                          [](const auto& test) { return std::string(test.param.name); });
 
-} // namespace
+}  // namespace

@@ -43,7 +43,7 @@ TEST(Md2Decoding, VertexAndTextureCoordinateExamples) {
 }
 
 TEST(Md2Decoding, KeepsTrianglesAndTextureCoordinatesAsStored) {
-    const Md2Build build = makeMd2Build(2, 5); // 6 texture coordinates for 5 vertices
+    const Md2Build build = makeMd2Build(2, 5);  // 6 texture coordinates for 5 vertices
     const Md2ReadResult result = readMd2(buildMd2(build), 0);
     ASSERT_TRUE(result.ok) << result.message;
     ASSERT_EQ(result.model.texCoords.size(), 6u);
@@ -90,7 +90,7 @@ TEST(Md2Decoding, NormalIndicesPastTheTableReadAsUp) {
     build.frames[0].vertices[0].normalIndex = 161;
     build.frames[0].vertices[1].normalIndex = 162;
     build.frames[0].vertices[2].normalIndex = 255;
-    build.frames[0].vertices[3].normalIndex = 84; // straight down
+    build.frames[0].vertices[3].normalIndex = 84;  // straight down
     const Md2ReadResult result = readMd2(buildMd2(build), 0);
     ASSERT_TRUE(result.ok) << result.message;
     EXPECT_EQ(result.model.normals[0].x, kMd2Normals[161].x);
@@ -160,13 +160,13 @@ const HostileMd2 kHostileMd2[] = {
     {"TriangleVertexIndexTooLarge",
      [](auto& b) {
          patchInt32(b, static_cast<size_t>(field(b, kFieldOfsTriangles)) + 4, 0x00000005);
-     }, // vertices 2: 5, 0
+     },  // vertices 2: 5, 0
      ReadError::IndexOutOfRange},
     {"TriangleVertexIndexNegative",
-     [](auto& b) { b[static_cast<size_t>(field(b, kFieldOfsTriangles)) + 1] = 0xFF; }, // vertex 0 becomes -256
+     [](auto& b) { b[static_cast<size_t>(field(b, kFieldOfsTriangles)) + 1] = 0xFF; },  // vertex 0 becomes -256
      ReadError::IndexOutOfRange},
     {"TriangleTexCoordIndexTooLarge",
-     [](auto& b) { b[static_cast<size_t>(field(b, kFieldOfsTriangles)) + 12 + 10] = 6; }, // 6 texcoords: 0..5
+     [](auto& b) { b[static_cast<size_t>(field(b, kFieldOfsTriangles)) + 12 + 10] = 6; },  // 6 texcoords: 0..5
      ReadError::IndexOutOfRange},
 };
 
@@ -188,4 +188,4 @@ TEST_P(Md2Hostile, IsRefusedBeforeAllocatingForIt) {
 INSTANTIATE_TEST_SUITE_P(Headers, Md2Hostile, ::testing::ValuesIn(kHostileMd2),
                          [](const auto& test) { return std::string(test.param.name); });
 
-} // namespace
+}  // namespace

@@ -44,12 +44,12 @@ INSTANTIATE_TEST_SUITE_P(Layouts, Md3BlockOrder,
                                            SurfaceBlockOrder::VerticesFirst),
                          [](const auto& test) {
                              switch (test.param) {
-                                 case SurfaceBlockOrder::ShadersFirst:
-                                     return std::string("ShadersFirst");
-                                 case SurfaceBlockOrder::TrianglesFirst:
-                                     return std::string("TrianglesFirst");
-                                 case SurfaceBlockOrder::VerticesFirst:
-                                     return std::string("VerticesFirst");
+                             case SurfaceBlockOrder::ShadersFirst:
+                                 return std::string("ShadersFirst");
+                             case SurfaceBlockOrder::TrianglesFirst:
+                                 return std::string("TrianglesFirst");
+                             case SurfaceBlockOrder::VerticesFirst:
+                                 return std::string("VerticesFirst");
                              }
                              return std::string("Unknown");
                          });
@@ -128,15 +128,15 @@ TEST(Md3Names, SurfaceShaderAndModelNamesUseTheirWholeFields) {
     Md3Model model = makeMd3Model(1, 0, 1);
     model.header.modelName = std::string(68, 'm');
     model.surfaces[0].header.name = std::string(68, 's');
-    model.surfaces[0].shaders[0].name = std::string(68, 'h'); // takes the index word too
+    model.surfaces[0].shaders[0].name = std::string(68, 'h');  // takes the index word too
     model.surfaces[0].shaders[1].name = std::string(63, 'k');
     model.surfaces[0].shaders[1].shaderIndex = 0x01020304;
     const Md3ReadResult result = readMd3(buildMd3(model, SurfaceBlockOrder::ShadersFirst));
     ASSERT_TRUE(result.ok) << result.message;
     EXPECT_EQ(result.model.header.modelName, std::string(68, 'm'));
-    EXPECT_EQ(result.model.surfaces[0].header.name, std::string(65, 's')); // the 66th byte ends it
+    EXPECT_EQ(result.model.surfaces[0].header.name, std::string(65, 's'));  // the 66th byte ends it
     EXPECT_EQ(result.model.surfaces[0].shaders[0].name, std::string(68, 'h'));
-    EXPECT_EQ(result.model.surfaces[0].shaders[0].shaderIndex, 0x68686868); // the name's last 4 bytes
+    EXPECT_EQ(result.model.surfaces[0].shaders[0].shaderIndex, 0x68686868);  // the name's last 4 bytes
     EXPECT_EQ(result.model.surfaces[0].shaders[1].name, std::string(63, 'k'));
     EXPECT_EQ(result.model.surfaces[0].shaders[1].shaderIndex, 0x01020304);
 }
@@ -145,13 +145,13 @@ TEST(Md3Normals, DecodeAsTheGameDoes) {
     const auto near = [](const Md3Vec3& n, float x, float y, float z) {
         return std::fabs(n.x - x) < 1e-6f && std::fabs(n.y - y) < 1e-6f && std::fabs(n.z - z) < 1e-6f;
     };
-    EXPECT_TRUE(near(decodeMd3Normal(0, 0), 0, 0, 1)); // polar 0: up, whatever the azimuth
+    EXPECT_TRUE(near(decodeMd3Normal(0, 0), 0, 0, 1));  // polar 0: up, whatever the azimuth
     EXPECT_TRUE(near(decodeMd3Normal(0, 77), 0, 0, 1));
-    EXPECT_TRUE(near(decodeMd3Normal(64, 0), 1, 0, 0));  // a quarter turn from +Z toward +X
-    EXPECT_TRUE(near(decodeMd3Normal(64, 64), 0, 1, 0)); // then a quarter turn about +Z
+    EXPECT_TRUE(near(decodeMd3Normal(64, 0), 1, 0, 0));   // a quarter turn from +Z toward +X
+    EXPECT_TRUE(near(decodeMd3Normal(64, 64), 0, 1, 0));  // then a quarter turn about +Z
     EXPECT_TRUE(near(decodeMd3Normal(64, 128), -1, 0, 0));
     EXPECT_TRUE(near(decodeMd3Normal(128, 0), 0, 0, -1));
-    const Md3Vec3 n = decodeMd3Normal(32, 32); // 45 degrees from +Z, 45 degrees about it
+    const Md3Vec3 n = decodeMd3Normal(32, 32);  // 45 degrees from +Z, 45 degrees about it
     EXPECT_TRUE(near(n, 0.5f, 0.5f, std::sqrt(0.5f)));
     for (int polar = 0; polar < 256; ++polar) {
         for (int azimuth = 0; azimuth < 256; azimuth += 5) {
@@ -171,7 +171,9 @@ struct HostileMd3 {
 // Start of surface `index` in the file built by hostileBase().
 size_t surfaceAt(const std::vector<uint8_t>& bytes, int index) {
     size_t at = static_cast<size_t>(peekInt32(bytes, kMd3AtSurfacesOffset));
-    for (int i = 0; i < index; ++i) at += static_cast<size_t>(peekInt32(bytes, at + kSurfAtEndOffset));
+    for (int i = 0; i < index; ++i) {
+        at += static_cast<size_t>(peekInt32(bytes, at + kSurfAtEndOffset));
+    }
     return at;
 }
 
@@ -265,4 +267,4 @@ TEST_P(Md3Hostile, IsRefusedBeforeAllocatingForIt) {
 INSTANTIATE_TEST_SUITE_P(Headers, Md3Hostile, ::testing::ValuesIn(kHostileMd3),
                          [](const auto& test) { return std::string(test.param.name); });
 
-} // namespace
+}  // namespace

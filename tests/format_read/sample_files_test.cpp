@@ -19,10 +19,10 @@ using testmodels::expectConsistent;
 enum class Format { Md3, Md2 };
 
 struct Sample {
-    const char* name; // test name
-    const char* path; // under the samples folder
+    const char* name;  // test name
+    const char* path;  // under the samples folder
     Format format;
-    bool everyTruncation; // small enough to try every length
+    bool everyTruncation;  // small enough to try every length
 };
 
 const Sample kSamples[] = {
@@ -70,7 +70,7 @@ struct Block {
     size_t offset;
     size_t count;
     size_t recordSize;
-    bool header = false; // every byte of a header is a field boundary
+    bool header = false;  // every byte of a header is a field boundary
 };
 
 // Every block the header (and each MD3 surface header) of an accepted file describes, headers included.
@@ -116,11 +116,15 @@ std::set<size_t> boundaryPositions(const std::vector<Block>& blocks, size_t file
     std::set<size_t> positions;
     for (const Block& block : blocks) {
         if (block.header) {
-            for (size_t i = 0; i < block.recordSize; ++i) positions.insert(block.offset + i);
+            for (size_t i = 0; i < block.recordSize; ++i) {
+                positions.insert(block.offset + i);
+            }
             continue;
         }
         for (size_t r = 0; r < block.count; ++r) {
-            if (r >= 4 && r + 4 < block.count) r = block.count - 4;
+            if (r >= 4 && r + 4 < block.count) {
+                r = block.count - 4;
+            }
             positions.insert(block.offset + r * block.recordSize);
             positions.insert(block.offset + (r + 1) * block.recordSize - 1);
         }
@@ -148,7 +152,9 @@ TEST_P(SampleFile, RefusesEveryTruncation) {
 
     std::vector<size_t> lengths;
     if (sample.everyTruncation) {
-        for (size_t length = 0; length < bytes.size(); ++length) lengths.push_back(length);
+        for (size_t length = 0; length < bytes.size(); ++length) {
+            lengths.push_back(length);
+        }
     } else {
         for (size_t at : boundaryPositions(blocksOf(sample, bytes), bytes.size())) {
             lengths.push_back(at);
@@ -156,7 +162,9 @@ TEST_P(SampleFile, RefusesEveryTruncation) {
         }
     }
     for (size_t length : lengths) {
-        if (length >= bytes.size()) continue;
+        if (length >= bytes.size()) {
+            continue;
+        }
         const std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
         ASSERT_FALSE(readAndCheck(sample, prefix)) << "a prefix of " << length << " bytes was accepted";
     }
@@ -173,14 +181,18 @@ TEST_P(SampleFile, SurvivesEveryByteChangeAtBoundaries) {
         const uint8_t original = bytes[at];
         for (uint8_t changed :
              {uint8_t{0x00}, uint8_t{0xFF}, uint8_t{0x80}, uint8_t{0x7F}, static_cast<uint8_t>(original ^ 1)}) {
-            if (changed == original) continue;
+            if (changed == original) {
+                continue;
+            }
             bytes[at] = changed;
             if (readAndCheck(sample, bytes)) {
                 ++accepted;
             } else {
                 ++refused;
             }
-            if (::testing::Test::HasFatalFailure()) FAIL() << "byte " << at << " set to " << int{changed};
+            if (::testing::Test::HasFatalFailure()) {
+                FAIL() << "byte " << at << " set to " << int{changed};
+            }
         }
         bytes[at] = original;
     }
@@ -203,7 +215,9 @@ protected:
 };
 
 TEST_F(SampleCounts, Md3FilesFromOtherTools) {
-    if (load(kSamples[1].path).empty()) GTEST_SKIP() << "samples folder " << QMP_SAMPLES_DIR << " is not there";
+    if (load(kSamples[1].path).empty()) {
+        GTEST_SKIP() << "samples folder " << QMP_SAMPLES_DIR << " is not there";
+    }
     {
         const Md3ReadResult upper = readMd3(load("openarena-data/models/players/sarge/upper.md3"));
         ASSERT_TRUE(upper.ok) << upper.message;
@@ -216,7 +230,7 @@ TEST_F(SampleCounts, Md3FilesFromOtherTools) {
             EXPECT_EQ(upper.model.tag(f, 1).name, upper.model.tag(0, 1).name);
         }
         for (const Md3Surface& s : upper.model.surfaces) {
-            EXPECT_EQ(s.header.trianglesOffset, kMd3SurfaceHeaderSize); // triangles before shaders
+            EXPECT_EQ(s.header.trianglesOffset, kMd3SurfaceHeaderSize);  // triangles before shaders
             EXPECT_EQ(s.header.shadersOffset, kMd3SurfaceHeaderSize + kMd3TriangleSize * s.header.triangleCount);
             EXPECT_EQ(s.header.frameCount, 155);
             EXPECT_FALSE(s.shaders.empty());
@@ -232,7 +246,9 @@ TEST_F(SampleCounts, Md3FilesFromOtherTools) {
         const Md3ReadResult bfg = readMd3(load("openarena-data/models/weapons2/bfg/bfg.md3"));
         ASSERT_TRUE(bfg.ok) << bfg.message;
         EXPECT_GT(bfg.model.header.tagCount, 0);
-        for (const Md3TagRecord& tag : bfg.model.tags) EXPECT_EQ(tag.name.rfind("tag_", 0), 0u) << tag.name;
+        for (const Md3TagRecord& tag : bfg.model.tags) {
+            EXPECT_EQ(tag.name.rfind("tag_", 0), 0u) << tag.name;
+        }
     }
     {
         const Md3ReadResult kamboom = readMd3(load("openarena-data/models/weaphits/kamboom2.md3"));
@@ -242,7 +258,9 @@ TEST_F(SampleCounts, Md3FilesFromOtherTools) {
 }
 
 TEST_F(SampleCounts, Md2FilesFromOtherTools) {
-    if (load(kSamples[4].path).empty()) GTEST_SKIP() << "samples folder " << QMP_SAMPLES_DIR << " is not there";
+    if (load(kSamples[4].path).empty()) {
+        GTEST_SKIP() << "samples folder " << QMP_SAMPLES_DIR << " is not there";
+    }
     {
         const Md2ReadResult box = readMd2(load("ufoai-data/models/objects/store/box.md2"), kMd2ImportFrame);
         ASSERT_TRUE(box.ok) << box.message;
@@ -259,4 +277,4 @@ TEST_F(SampleCounts, Md2FilesFromOtherTools) {
     }
 }
 
-} // namespace
+}  // namespace

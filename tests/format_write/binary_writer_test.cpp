@@ -19,7 +19,7 @@ TEST(BinaryWriter, PrimitivesAreLittleEndian) {
     MemoryOutputStream out;
     BinaryWriter writer(out);
     writer.writeInt16(-2);
-    writer.writeInt16(0x12345); // only the low 16 bits
+    writer.writeInt16(0x12345);  // only the low 16 bits
     writer.writeInt32(0x01020304);
     writer.writeFloat32(1.0f);
     writer.writeUInt8(0xAB);
@@ -30,9 +30,10 @@ TEST(BinaryWriter, TextFieldsCutAtTheirWidthAndPadWithZeros) {
     MemoryOutputStream out;
     BinaryWriter writer(out);
     writer.writeTextField("abc", 6);
-    writer.writeTextField("abcdef", 6); // exactly the width: no terminator
+    writer.writeTextField("abcdef", 6);  // exactly the width: no terminator
     writer.writeTextField("abcdefgh", 6);
-    EXPECT_EQ(out.bytes(), bytesOf({'a', 'b', 'c', 0, 0, 0, 'a', 'b', 'c', 'd', 'e', 'f', 'a', 'b', 'c', 'd', 'e', 'f'}));
+    EXPECT_EQ(out.bytes(),
+              bytesOf({'a', 'b', 'c', 0, 0, 0, 'a', 'b', 'c', 'd', 'e', 'f', 'a', 'b', 'c', 'd', 'e', 'f'}));
 }
 
 TEST(BinaryWriter, TagNamesAlwaysKeepATerminator) {
@@ -58,7 +59,7 @@ TEST(BinaryWriter, PatchSitesHoldPositionsRelativeToTheirBase) {
     writer.patchWithCurrentPosition(fromFile);
     writer.patchWithCurrentPosition(fromRecord);
     EXPECT_TRUE(writer.allPatched());
-    writer.writeUInt8(9); // writing goes on where it was
+    writer.writeUInt8(9);  // writing goes on where it was
     EXPECT_EQ(out.bytes(), bytesOf({7, 0, 0, 0, 14, 0, 0, 0, 10, 0, 0, 0, 0, 0, 9}));
     EXPECT_FALSE(writer.failed());
 }

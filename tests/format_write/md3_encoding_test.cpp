@@ -15,8 +15,8 @@ TEST(Md3Encoding, CoordinatesTruncateTowardZeroAndClampAtTheSixteenBitRange) {
         bool clamped;
     };
     const Case cases[] = {
-        {1.0f, 64, false},       {1.5f, 96, false},        {-0.3f, -19, false},     {-1.99f, -127, false},
-        {511.99f, 32767, false}, {-512.0f, -32768, false}, {512.0f, 32767, true},   {600.0f, 32767, true},
+        {1.0f, 64, false},       {1.5f, 96, false},        {-0.3f, -19, false},          {-1.99f, -127, false},
+        {511.99f, 32767, false}, {-512.0f, -32768, false}, {512.0f, 32767, true},        {600.0f, 32767, true},
         {-600.0f, -32768, true}, {1e30f, 32767, true},     {-512.015625f, -32768, true},
     };
     for (const Case& c : cases) {
@@ -37,8 +37,8 @@ TEST(Md3Encoding, NormalBytesFollowTheUnitNormal) {
     const float s3 = 1.0f / std::sqrt(3.0f);
     const float s2 = 1.0f / std::sqrt(2.0f);
     const Case cases[] = {
-        {s3, s3, s3, 38, 31},        {0.0f, -0.6f, 0.8f, 26, 191}, {1.0f, 0.0f, 0.0f, 63, 0},
-        {0.6f, 0.0f, 0.8f, 26, 0},   {s2, s2, 0.0f, 63, 31},       {s2, -s2, 0.0f, 63, 223},
+        {s3, s3, s3, 38, 31},         {0.0f, -0.6f, 0.8f, 26, 191},     {1.0f, 0.0f, 0.0f, 63, 0},
+        {0.6f, 0.0f, 0.8f, 26, 0},    {s2, s2, 0.0f, 63, 31},           {s2, -s2, 0.0f, 63, 223},
         {-1.0f, 0.0f, 0.0f, 63, 127}, {1.0f, -0.00001f, 0.0f, 63, 255}, {0.0f, 0.0f, 1.0f, 0, 63},
         {0.0f, 0.0f, -1.0f, 127, 63},
     };
@@ -71,7 +71,7 @@ TEST(Md3Encoding, EncodedNormalsDecodeWithinOneStepOfTheirDirection) {
 TEST(Md3Encoding, SphericalMappingOfThePrincipalDirections) {
     struct Case {
         float x, y, z;
-        float s, t; // as stored: s = u, t = 1 - v
+        float s, t;  // as stored: s = u, t = 1 - v
     };
     const Case cases[] = {
         {1.0f, 0.0f, 0.0f, 0.0f, 0.5f},

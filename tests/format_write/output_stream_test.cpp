@@ -61,13 +61,11 @@ std::string contents(const std::string& path) {
 TEST(FileOutputStream, CommitPutsTheCompleteFileInPlace) {
     TempDir dir;
     const std::string target = dir.file("model.md3");
-    {
-        std::ofstream(target) << "old contents";
-    }
+    { std::ofstream(target) << "old contents"; }
     FileOutputStream out;
     ASSERT_TRUE(out.open(target));
     ASSERT_TRUE(out.write("abcdef", 6));
-    EXPECT_EQ(contents(target), "old contents"); // untouched until committed
+    EXPECT_EQ(contents(target), "old contents");  // untouched until committed
     ASSERT_TRUE(out.seek(2));
     ASSERT_TRUE(out.write("XY", 2));
     EXPECT_EQ(out.position(), 4);
@@ -83,7 +81,7 @@ TEST(FileOutputStream, AnAbandonedOrFailedStreamLeavesNothingBehind) {
         FileOutputStream out;
         ASSERT_TRUE(out.open(target));
         out.write("partial", 7);
-    } // destroyed without commit
+    }  // destroyed without commit
     EXPECT_EQ(dir.entries(), 0);
 
     std::ofstream(target) << "keep me";
@@ -92,7 +90,7 @@ TEST(FileOutputStream, AnAbandonedOrFailedStreamLeavesNothingBehind) {
     out.write("abc", 3);
     EXPECT_FALSE(out.seek(-1));
     EXPECT_TRUE(out.failed());
-    EXPECT_FALSE(out.write("d", 1)); // failure is sticky
+    EXPECT_FALSE(out.write("d", 1));  // failure is sticky
     EXPECT_FALSE(out.commit());
     EXPECT_EQ(contents(target), "keep me");
     EXPECT_EQ(dir.entries(), 1);
@@ -102,8 +100,8 @@ TEST(FileOutputStream, RefusesPathsItCannotOrMustNotReplace) {
     TempDir dir;
     FileOutputStream out;
     EXPECT_FALSE(out.open(dir.file("missing-folder/model.md3")));
-    EXPECT_FALSE(out.open(dir.file(""))); // the folder itself
-    EXPECT_FALSE(out.open("/dev/null"));  // a device is never replaced by a file
+    EXPECT_FALSE(out.open(dir.file("")));  // the folder itself
+    EXPECT_FALSE(out.open("/dev/null"));   // a device is never replaced by a file
     EXPECT_FALSE(out.open(""));
 }
 

@@ -14,7 +14,9 @@ void PrintTo(const Point3& point, std::ostream* out) {
 }
 
 void PrintTo(const Matrix3& transform, std::ostream* out) {
-    for (int row = 0; row < 4; ++row) PrintTo(transform.GetRow(row), out);
+    for (int row = 0; row < 4; ++row) {
+        PrintTo(transform.GetRow(row), out);
+    }
 }
 
 namespace importtest {
@@ -38,7 +40,9 @@ OpenFile openBytes(const std::vector<uint8_t>& bytes, long position) {
 
 std::vector<std::string> ImportScene::names() const {
     std::vector<std::string> names;
-    for (const host::SceneNode* node : nodes()) names.push_back(node->name());
+    for (const host::SceneNode* node : nodes()) {
+        names.push_back(node->name());
+    }
     return names;
 }
 
@@ -77,14 +81,18 @@ std::string ScratchFolder::write(const std::string& name, const std::vector<uint
 }
 
 ImpNode* NodeLimitedImport::CreateNode() {
-    if (nodesLeft_ <= 0) return nullptr;
+    if (nodesLeft_ <= 0) {
+        return nullptr;
+    }
     --nodesLeft_;
     return scene_.CreateNode();
 }
 
 Mesh* meshOf(const host::SceneNode* node) {
     Object* object = node != nullptr ? node->object() : nullptr;
-    if (object == nullptr || !(object->ClassID() == triObjectClassID)) return nullptr;
+    if (object == nullptr || !(object->ClassID() == triObjectClassID)) {
+        return nullptr;
+    }
     return &static_cast<TriObject*>(object)->GetMesh();
 }
 

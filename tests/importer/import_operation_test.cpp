@@ -104,6 +104,8 @@ TEST(ImportOperation, RunningOutOfNodesStopsTheImport) {
         EXPECT_EQ(s.imports.redraws(), c.answer);
         EXPECT_EQ(s.names(), c.names);
         EXPECT_EQ(s.scene.size(), c.names.size());
-        for (const host::SceneNode* node : s.nodes()) EXPECT_NE(importtest::meshOf(node), nullptr) << node->name();
+        for (const host::SceneNode* node : s.nodes()) {
+            EXPECT_NE(importtest::meshOf(node), nullptr) << node->name();
+        }
     }
 }

@@ -124,7 +124,9 @@ TEST(Md3Import, NamesAreCutAsStored) {
     const std::string surfaceName70(70, 's');   // stored as its first 68 bytes
     Md3Model model = testmodels::makeMd3Model(1, 4, 2);
     const std::string storedTags[] = {"tag_head", longest, longest + "x", legacy + "unknown"};
-    for (size_t t = 0; t < 4; ++t) model.tags[t].name = storedTags[t];
+    for (size_t t = 0; t < 4; ++t) {
+        model.tags[t].name = storedTags[t];
+    }
     model.surfaces[0].header.name = "x";
     model.surfaces[1].header.name = surfaceName70;
     // A name left behind in the shared name buffer, longer than any and without an end.
@@ -162,8 +164,12 @@ TEST(Md3Import, EveryBlockOrderImportsTheSame) {
             ASSERT_TRUE(mesh != nullptr && expected != nullptr);
             ASSERT_EQ(mesh->getNumVerts(), expected->getNumVerts());
             ASSERT_EQ(mesh->getNumTVerts(), expected->getNumTVerts());
-            for (int v = 0; v < mesh->getNumVerts(); ++v) EXPECT_EQ(mesh->verts[v], expected->verts[v]);
-            for (int v = 0; v < mesh->getNumTVerts(); ++v) EXPECT_EQ(mesh->tVerts[v], expected->tVerts[v]);
+            for (int v = 0; v < mesh->getNumVerts(); ++v) {
+                EXPECT_EQ(mesh->verts[v], expected->verts[v]);
+            }
+            for (int v = 0; v < mesh->getNumTVerts(); ++v) {
+                EXPECT_EQ(mesh->tVerts[v], expected->tVerts[v]);
+            }
             std::vector<std::array<DWORD, 3>> faces;
             for (int f = 0; f < expected->getNumFaces(); ++f) {
                 faces.push_back({expected->faces[f].v[0], expected->faces[f].v[1], expected->faces[f].v[2]});

@@ -48,7 +48,9 @@ std::vector<int> someVertices(int count) {
 void expectMd3Nodes(const ImportScene& s, const SampleFile& sample, const modelformat::Md3Model& model) {
     ASSERT_EQ(model.surfaces.size(), sample.surfaceCount);
     std::vector<std::string> names = sample.tags;
-    for (const modelformat::Md3Surface& surface : model.surfaces) names.push_back(surface.header.name);
+    for (const modelformat::Md3Surface& surface : model.surfaces) {
+        names.push_back(surface.header.name);
+    }
     ASSERT_EQ(s.names(), names);
     for (size_t t = 0; t < sample.tags.size(); ++t) {
         const modelformat::Md3Vec3& origin = model.tag(0, static_cast<int32_t>(t)).origin;
@@ -89,7 +91,9 @@ void expectMd2Node(const ImportScene& s, const modelformat::Md2Model& model) {
 class SampleImport : public ::testing::TestWithParam<SampleFile> {
 protected:
     void SetUp() override {
-        if (!importtest::samplesPresent()) GTEST_SKIP() << "no sample folder at " << QMP_SAMPLES_DIR;
+        if (!importtest::samplesPresent()) {
+            GTEST_SKIP() << "no sample folder at " << QMP_SAMPLES_DIR;
+        }
         path = importtest::samplePath(GetParam().path);
         bytes = testmodels::loadFile(path);
         ASSERT_FALSE(bytes.empty()) << path;
@@ -143,7 +147,9 @@ TEST_P(DamagedSampleImport, IsRefusedOrImportedSafely) {
     std::vector<size_t> fields;
     if (GetParam().md3) {
         fields.push_back(testmodels::kMd3AtVersion);
-        for (size_t at = testmodels::kMd3AtFrameCount; at <= testmodels::kMd3AtEndOffset; at += 4) fields.push_back(at);
+        for (size_t at = testmodels::kMd3AtFrameCount; at <= testmodels::kMd3AtEndOffset; at += 4) {
+            fields.push_back(at);
+        }
         const auto surface = static_cast<size_t>(testmodels::peekInt32(bytes, testmodels::kMd3AtSurfacesOffset));
         for (size_t at = testmodels::kSurfAtFrameCount; at <= testmodels::kSurfAtEndOffset; at += 4) {
             fields.push_back(surface + at);

@@ -136,9 +136,9 @@ TEST_F(PluginTest, TypedNamesFilterAsTheyAreTyped) {
     const Case cases[] = {
         {"head", "", {"head", "headgear"}, 1},
         {"head,,legs", "tag_marker", {"head", "headgear", "legs"}, 1},
-        {"head, legs", "tag_mark", {"head", "headgear"}, 0}, // " legs" keeps its blank
+        {"head, legs", "tag_mark", {"head", "headgear"}, 0},  // " legs" keeps its blank
         {",,,", "", {}, 1},
-        {std::string(126, 'x') + "legs", "", {}, 1}, // beyond 126 characters nothing is read
+        {std::string(126, 'x') + "legs", "", {}, 1},  // beyond 126 characters nothing is read
     };
     for (const Case& c : cases) {
         host::Scene scene;
@@ -192,7 +192,7 @@ TEST_F(PluginTest, WithoutPromptsTheCurrentFrameIsExported) {
         hostInterface.SetTime(c.time);
         desktop.personTurns = 0;
         ASSERT_EQ(exportScene(scene, TRUE), 1);
-        EXPECT_EQ(desktop.personTurns, 0); // no dialog
+        EXPECT_EQ(desktop.personTurns, 0);  // no dialog
         ASSERT_TRUE(written.ok) << written.message;
         EXPECT_EQ(sampledFrames(written.model), std::vector<int>{c.frame}) << c.time;
     }
@@ -207,7 +207,7 @@ TEST_F(PluginTest, ProgressWindowComesAndGoesAndNoDataIsSaid) {
         if (shown.resourceId == 102) {
             ++progressShown;
             EXPECT_EQ(shown.text, "Exporting...");
-            EXPECT_FALSE(IsWindow(shown.window)); // destroyed again
+            EXPECT_FALSE(IsWindow(shown.window));  // destroyed again
         }
     }
     EXPECT_EQ(progressShown, 1);

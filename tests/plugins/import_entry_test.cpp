@@ -56,7 +56,8 @@ TEST_F(ImportEntryTest, ExportedFilesComeBackWithTheirGeometry) {
     const Imported imported = import(outputPath());
     ASSERT_EQ(imported.result, 1);
     EXPECT_EQ(imported.redraws, 1);
-    const std::vector<std::string> expected = {"tag_torso", "tag_head", "tag_weapon", "legs", "torso", "head", "weapon"};
+    const std::vector<std::string> expected = {"tag_torso", "tag_head", "tag_weapon", "legs",
+                                               "torso",     "head",     "weapon"};
     ASSERT_EQ(imported.nodes.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(imported.nodes[i]->name(), expected[i]);

@@ -41,8 +41,8 @@ std::unique_ptr<ImportPluginInterface> PluginTest::importer() const {
 
 int PluginTest::exportScene(host::Scene& scene, BOOL suppressPrompts, DWORD options) {
     std::remove(outputPath().c_str());
-    const int result = exporter()->DoExport(outputPath().c_str(), scene.exportContext(), &hostInterface,
-                                            suppressPrompts, options);
+    const int result =
+        exporter()->DoExport(outputPath().c_str(), scene.exportContext(), &hostInterface, suppressPrompts, options);
     written = modelformat::readMd3(fileBytes(outputPath()));
     return result;
 }

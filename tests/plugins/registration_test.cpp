@@ -122,7 +122,7 @@ TEST_F(PluginTest, EntryPointInitialisesControlsOnlyOnce) {
     for (const auto& loaded : catalogue.modules()) {
         const auto entry = librarySymbol<BOOL (*)(HINSTANCE, ULONG, LPVOID)>(*loaded, "DllMain");
         EXPECT_EQ(entry(loaded->instance(), DLL_THREAD_ATTACH, nullptr), TRUE);
-        EXPECT_EQ(loaded->descriptor()->HInstance(), loaded->instance()); // stored again
+        EXPECT_EQ(loaded->descriptor()->HInstance(), loaded->instance());  // stored again
     }
     EXPECT_EQ(CustomControlsInitCount(), before);
 }

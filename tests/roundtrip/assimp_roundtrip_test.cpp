@@ -17,7 +17,7 @@
 
 namespace {
 
-using Corner = std::array<float, 5>; // x, y, z, s, t
+using Corner = std::array<float, 5>;  // x, y, z, s, t
 
 // The corners the file must hold for a node at frame 0, in the game's frame: positions
 // truncated to 1/64, texture coordinates with t flipped.

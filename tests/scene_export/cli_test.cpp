@@ -12,7 +12,7 @@ namespace {
 
 struct CommandRun {
     int status = -1;
-    std::string out; // standard output and standard error together
+    std::string out;  // standard output and standard error together
 };
 
 CommandRun plughost(const std::string& arguments) {

@@ -130,8 +130,10 @@ TEST_F(SceneExportTest, AnImportedModelSavedAsGltfLoadsAgainWithItsGeometry) {
                     const Point3 q = afterTm.PointTransform(after.verts[after.faces[f].v[c]]);
                     const UVVert uvP = before.numTVerts > 0 ? before.tVerts[before.tvFace[f].t[c]] : UVVert();
                     const UVVert uvQ = after.numTVerts > 0 ? after.tVerts[after.tvFace[f].t[c]] : UVVert();
-                    a.push_back({std::round(p.x * 64) / 64, std::round(p.y * 64) / 64, std::round(p.z * 64) / 64, uvP.x, uvP.y});
-                    b.push_back({std::round(q.x * 64) / 64, std::round(q.y * 64) / 64, std::round(q.z * 64) / 64, uvQ.x, uvQ.y});
+                    a.push_back({std::round(p.x * 64) / 64, std::round(p.y * 64) / 64, std::round(p.z * 64) / 64, uvP.x,
+                                 uvP.y});
+                    b.push_back({std::round(q.x * 64) / 64, std::round(q.y * 64) / 64, std::round(q.z * 64) / 64, uvQ.x,
+                                 uvQ.y});
                 }
             }
             std::sort(a.begin(), a.end());

@@ -33,10 +33,12 @@ struct WorldTriangle {
 bool lessPoint(const Point3& a, const Point3& b) {
     constexpr float kGrid = 1e-3f;  // coordinates compare at this precision
     const auto cell = [](float f) { return std::lround(f / kGrid); };
-    if (cell(a.x) != cell(b.x))
+    if (cell(a.x) != cell(b.x)) {
         return cell(a.x) < cell(b.x);
-    if (cell(a.y) != cell(b.y))
+    }
+    if (cell(a.y) != cell(b.y)) {
         return cell(a.y) < cell(b.y);
+    }
     return cell(a.z) < cell(b.z);
 }
 
@@ -66,10 +68,12 @@ std::vector<WorldTriangle> worldTriangles(host::SceneNode& node) {
     }
     std::sort(triangles.begin(), triangles.end(), [](const WorldTriangle& a, const WorldTriangle& b) {
         for (int c = 0; c < 3; ++c) {
-            if (lessPoint(a.positions[c], b.positions[c]))
+            if (lessPoint(a.positions[c], b.positions[c])) {
                 return true;
-            if (lessPoint(b.positions[c], a.positions[c]))
+            }
+            if (lessPoint(b.positions[c], a.positions[c])) {
                 return false;
+            }
         }
         return false;
     });
@@ -84,10 +88,12 @@ std::vector<WorldTriangle> allWorldTriangles(const host::Scene& scene) {
     }
     std::sort(all.begin(), all.end(), [](const WorldTriangle& a, const WorldTriangle& b) {
         for (int c = 0; c < 3; ++c) {
-            if (lessPoint(a.positions[c], b.positions[c]))
+            if (lessPoint(a.positions[c], b.positions[c])) {
                 return true;
-            if (lessPoint(b.positions[c], a.positions[c]))
+            }
+            if (lessPoint(b.positions[c], a.positions[c])) {
                 return false;
+            }
         }
         return false;
     });

@@ -19,7 +19,9 @@ void LittleEndianWriter::i16(int16_t value) {
 
 void LittleEndianWriter::i32(int32_t value) {
     const auto bits = static_cast<uint32_t>(value);
-    for (int shift = 0; shift < 32; shift += 8) u8(static_cast<uint8_t>((bits >> shift) & 0xFF));
+    for (int shift = 0; shift < 32; shift += 8) {
+        u8(static_cast<uint8_t>((bits >> shift) & 0xFF));
+    }
 }
 
 void LittleEndianWriter::f32(float value) {
@@ -29,7 +31,9 @@ void LittleEndianWriter::f32(float value) {
 }
 
 void LittleEndianWriter::text(const std::string& name, size_t width) {
-    for (size_t i = 0; i < width; ++i) u8(i < name.size() ? static_cast<uint8_t>(name[i]) : 0);
+    for (size_t i = 0; i < width; ++i) {
+        u8(i < name.size() ? static_cast<uint8_t>(name[i]) : 0);
+    }
 }
 
 void LittleEndianWriter::raw(const void* data, size_t count) {
@@ -39,12 +43,16 @@ void LittleEndianWriter::raw(const void* data, size_t count) {
 
 void patchInt32(std::vector<uint8_t>& bytes, size_t at, int32_t value) {
     const auto bits = static_cast<uint32_t>(value);
-    for (size_t i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<uint8_t>((bits >> (8 * i)) & 0xFF);
+    for (size_t i = 0; i < 4; ++i) {
+        bytes.at(at + i) = static_cast<uint8_t>((bits >> (8 * i)) & 0xFF);
+    }
 }
 
 int32_t peekInt32(const std::vector<uint8_t>& bytes, size_t at) {
     uint32_t bits = 0;
-    for (size_t i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(bytes.at(at + i)) << (8 * i);
+    for (size_t i = 0; i < 4; ++i) {
+        bits |= static_cast<uint32_t>(bytes.at(at + i)) << (8 * i);
+    }
     return static_cast<int32_t>(bits);
 }
 
@@ -68,7 +76,9 @@ std::vector<uint8_t> surfaceBytes(const Md3Surface& surface, SurfaceBlockOrder o
         }
     }
     for (const Md3Triangle& triangle : surface.triangles) {
-        for (int32_t index : triangle.indices) triangles.i32(index);
+        for (int32_t index : triangle.indices) {
+            triangles.i32(index);
+        }
     }
     for (const Md3TexCoord& st : surface.texCoords) {
         texCoords.f32(st.s);
@@ -90,15 +100,15 @@ std::vector<uint8_t> surfaceBytes(const Md3Surface& surface, SurfaceBlockOrder o
         vertexBlock{&vertices, 0};
     std::array<Block*, 4> sequence{};
     switch (order) {
-        case SurfaceBlockOrder::ShadersFirst:
-            sequence = {{&shaderBlock, &triangleBlock, &texCoordBlock, &vertexBlock}};
-            break;
-        case SurfaceBlockOrder::TrianglesFirst:
-            sequence = {{&triangleBlock, &shaderBlock, &texCoordBlock, &vertexBlock}};
-            break;
-        case SurfaceBlockOrder::VerticesFirst:
-            sequence = {{&vertexBlock, &texCoordBlock, &triangleBlock, &shaderBlock}};
-            break;
+    case SurfaceBlockOrder::ShadersFirst:
+        sequence = {{&shaderBlock, &triangleBlock, &texCoordBlock, &vertexBlock}};
+        break;
+    case SurfaceBlockOrder::TrianglesFirst:
+        sequence = {{&triangleBlock, &shaderBlock, &texCoordBlock, &vertexBlock}};
+        break;
+    case SurfaceBlockOrder::VerticesFirst:
+        sequence = {{&vertexBlock, &texCoordBlock, &triangleBlock, &shaderBlock}};
+        break;
     }
     int32_t at = kMd3SurfaceHeaderSize;
     for (Block* block : sequence) {
@@ -125,7 +135,7 @@ std::vector<uint8_t> surfaceBytes(const Md3Surface& surface, SurfaceBlockOrder o
     return out.take();
 }
 
-} // namespace
+}  // namespace
 
 std::vector<uint8_t> buildMd3(const Md3Model& model, SurfaceBlockOrder order) {
     const Md3FileHeader& h = model.header;
@@ -162,9 +172,13 @@ std::vector<uint8_t> buildMd3(const Md3Model& model, SurfaceBlockOrder order) {
     for (const Md3TagRecord& tag : model.tags) {
         out.text(tag.name, kMd3TagNameLength);
         vec3(out, tag.origin);
-        for (const Md3Vec3& axis : tag.axes) vec3(out, axis);
+        for (const Md3Vec3& axis : tag.axes) {
+            vec3(out, axis);
+        }
     }
-    for (const std::vector<uint8_t>& surface : surfaces) out.raw(surface.data(), surface.size());
+    for (const std::vector<uint8_t>& surface : surfaces) {
+        out.raw(surface.data(), surface.size());
+    }
     return out.take();
 }
 
@@ -234,15 +248,20 @@ std::vector<uint8_t> buildMd2(const Md2Build& build) {
                           ofsTriangles, ofsFrames, ofsGlCommands, ofsEnd}) {
         out.i32(field);
     }
-    for (int32_t s = 0; s < build.skinCount; ++s)
+    for (int32_t s = 0; s < build.skinCount; ++s) {
         out.text("models/test/skin" + std::to_string(s) + ".pcx", kMd2SkinNameSize);
+    }
     for (const Md2TexCoord& st : build.texCoords) {
         out.i16(st.s);
         out.i16(st.t);
     }
     for (const Md2Triangle& triangle : build.triangles) {
-        for (int16_t index : triangle.vertexIndices) out.i16(index);
-        for (int16_t index : triangle.texCoordIndices) out.i16(index);
+        for (int16_t index : triangle.vertexIndices) {
+            out.i16(index);
+        }
+        for (int16_t index : triangle.texCoordIndices) {
+            out.i16(index);
+        }
     }
     for (const Md2Frame& frame : build.frames) {
         for (const Md2Vec3* v : {&frame.scale, &frame.translate}) {
@@ -255,11 +274,15 @@ std::vector<uint8_t> buildMd2(const Md2Build& build) {
             const Md2PackedVertex packed = static_cast<size_t>(v) < frame.vertices.size()
                                                ? frame.vertices[static_cast<size_t>(v)]
                                                : Md2PackedVertex{};
-            for (uint8_t coordinate : packed.position) out.u8(coordinate);
+            for (uint8_t coordinate : packed.position) {
+                out.u8(coordinate);
+            }
             out.u8(packed.normalIndex);
         }
     }
-    for (int32_t c = 0; c < build.glCommandCount; ++c) out.i32(0);
+    for (int32_t c = 0; c < build.glCommandCount; ++c) {
+        out.i32(0);
+    }
     return out.take();
 }
 
@@ -292,8 +315,10 @@ Md2Build makeMd2Build(int32_t frameCount, int32_t vertexCount) {
 
 std::vector<uint8_t> loadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
+    if (!in) {
+        return {};
+    }
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-} // namespace testmodels
+}  // namespace testmodels

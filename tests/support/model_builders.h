@@ -33,9 +33,9 @@ int32_t peekInt32(const std::vector<uint8_t>& bytes, size_t at);
 
 // How a surface's blocks follow its header.
 enum class SurfaceBlockOrder {
-    ShadersFirst,   // this project's writer: shaders at 108, triangles, texcoords, vertices
-    TrianglesFirst, // most other tools: triangles at 108, then shaders, texcoords, vertices
-    VerticesFirst,  // reversed, to prove blocks are found through their offsets alone
+    ShadersFirst,    // this project's writer: shaders at 108, triangles, texcoords, vertices
+    TrianglesFirst,  // most other tools: triangles at 108, then shaders, texcoords, vertices
+    VerticesFirst,   // reversed, to prove blocks are found through their offsets alone
 };
 
 // Lays out `model` (counts taken from its vectors and surface headers; offsets computed here).
@@ -61,7 +61,7 @@ struct Md2Build {
     std::vector<modelformat::Md2TexCoord> texCoords;
     std::vector<modelformat::Md2Triangle> triangles;
     std::vector<Md2Frame> frames;
-    int32_t vertexCount = 0; // every frame holds this many vertices
+    int32_t vertexCount = 0;  // every frame holds this many vertices
 };
 
 // Layout: header, skins, texcoords, triangles, frames, GL commands.
@@ -118,6 +118,6 @@ enum Md3SurfaceAt : size_t {
 // Reads a whole file; empty when it cannot be opened.
 std::vector<uint8_t> loadFile(const std::string& path);
 
-} // namespace testmodels
+}  // namespace testmodels
 
 #endif

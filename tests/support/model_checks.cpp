@@ -23,10 +23,14 @@ void expectConsistent(const Md3Model& m) {
         EXPECT_LE(s.fileOffset + static_cast<uint32_t>(s.header.endOffset), m.fileSize);
         EXPECT_LE(s.header.name.size(), kMd3SurfaceNameMaxLength);
         for (const Md3Triangle& t : s.triangles) {
-            for (int32_t index : t.indices) ASSERT_TRUE(index >= 0 && index < s.header.vertexCount);
+            for (int32_t index : t.indices) {
+                ASSERT_TRUE(index >= 0 && index < s.header.vertexCount);
+            }
         }
     }
-    for (const Md3TagRecord& tag : m.tags) EXPECT_LE(tag.name.size(), kMd3TagNameMaxLength);
+    for (const Md3TagRecord& tag : m.tags) {
+        EXPECT_LE(tag.name.size(), kMd3TagNameMaxLength);
+    }
 }
 
 void expectConsistent(const Md2Model& m) {
@@ -43,11 +47,17 @@ void expectConsistent(const Md2Model& m) {
         ASSERT_EQ(m.frameIndex, -1);
     }
     for (const Md2Triangle& t : m.triangles) {
-        for (int16_t index : t.vertexIndices) ASSERT_TRUE(index >= 0 && index < h.numVertices);
-        for (int16_t index : t.texCoordIndices) ASSERT_TRUE(index >= 0 && index < h.numTexCoords);
+        for (int16_t index : t.vertexIndices) {
+            ASSERT_TRUE(index >= 0 && index < h.numVertices);
+        }
+        for (int16_t index : t.texCoordIndices) {
+            ASSERT_TRUE(index >= 0 && index < h.numTexCoords);
+        }
     }
-    for (const Md2Vec3& n : m.normals) ASSERT_NEAR(n.x * n.x + n.y * n.y + n.z * n.z, 1.0f, 1e-4f);
+    for (const Md2Vec3& n : m.normals) {
+        ASSERT_NEAR(n.x * n.x + n.y * n.y + n.z * n.z, 1.0f, 1e-4f);
+    }
     EXPECT_LE(h.frameSize, kMd2MaxFrameSize);
 }
 
-} // namespace testmodels
+}  // namespace testmodels

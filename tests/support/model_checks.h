@@ -10,6 +10,6 @@ namespace testmodels {
 void expectConsistent(const modelformat::Md3Model& model);
 void expectConsistent(const modelformat::Md2Model& model);
 
-} // namespace testmodels
+}  // namespace testmodels
 
 #endif

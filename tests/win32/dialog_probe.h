@@ -30,10 +30,16 @@ public:
     LPARAM param() { return reinterpret_cast<LPARAM>(this); }
 
     static INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_INITDIALOG) SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        if (message == WM_INITDIALOG) {
+            SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        }
         auto* probe = reinterpret_cast<DialogProbe*>(GetWindowLongPtrA(dialog, DWLP_USER));
-        if (probe == nullptr) return FALSE;
-        if (message == WM_INITDIALOG) probe->dialog = dialog;
+        if (probe == nullptr) {
+            return FALSE;
+        }
+        if (message == WM_INITDIALOG) {
+            probe->dialog = dialog;
+        }
         ReceivedMessage record{message, wParam, lParam, 0, 0, nullptr, 0};
         if (message == WM_NOTIFY) {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -51,14 +57,18 @@ public:
     std::vector<ReceivedMessage> all(UINT message) const {
         std::vector<ReceivedMessage> found;
         for (const ReceivedMessage& m : received) {
-            if (m.message == message) found.push_back(m);
+            if (m.message == message) {
+                found.push_back(m);
+            }
         }
         return found;
     }
     // The (control id, notification code) pairs of the WM_COMMAND messages received.
     std::vector<std::pair<int, int>> commands() const {
         std::vector<std::pair<int, int>> found;
-        for (const ReceivedMessage& m : all(WM_COMMAND)) found.emplace_back(LOWORD(m.wParam), HIWORD(m.wParam));
+        for (const ReceivedMessage& m : all(WM_COMMAND)) {
+            found.emplace_back(LOWORD(m.wParam), HIWORD(m.wParam));
+        }
         return found;
     }
     // The custom-draw stages a control reported through WM_NOTIFY.

@@ -32,35 +32,38 @@ TEST(ModalDialog, ScriptedPersonDrivesTheControls) {
     } atClose;
     probe.answer = [&](HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) -> INT_PTR {
         switch (message) {
-            case WM_INITDIALOG:
-                quality = GetDlgItem(dialog, IDC_QUALITY);
-                label = GetDlgItem(dialog, IDC_QUALITY_LABEL);
-                SendMessageA(quality, TBM_SETRANGE, TRUE, MAKELONG(0, 20));
-                SendMessageA(quality, TBM_SETPOS, TRUE, 5);
-                CheckDlgButton(dialog, IDC_TAGS, BST_CHECKED);
-                return TRUE;
-            case WM_NOTIFY: {
-                // The label follows the trackbar whenever it paints.
-                const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-                if (header->code == NM_CUSTOMDRAW && header->idFrom == IDC_QUALITY) {
-                    const std::string text = "Quality: " + std::to_string(SendMessageA(header->hwndFrom, TBM_GETPOS, 0, 0));
-                    SetDlgItemTextA(dialog, IDC_QUALITY_LABEL, text.c_str());
-                }
-                return FALSE;
+        case WM_INITDIALOG:
+            quality = GetDlgItem(dialog, IDC_QUALITY);
+            label = GetDlgItem(dialog, IDC_QUALITY_LABEL);
+            SendMessageA(quality, TBM_SETRANGE, TRUE, MAKELONG(0, 20));
+            SendMessageA(quality, TBM_SETPOS, TRUE, 5);
+            CheckDlgButton(dialog, IDC_TAGS, BST_CHECKED);
+            return TRUE;
+        case WM_NOTIFY: {
+            // The label follows the trackbar whenever it paints.
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->code == NM_CUSTOMDRAW && header->idFrom == IDC_QUALITY) {
+                const std::string text = "Quality: " + std::to_string(SendMessageA(header->hwndFrom, TBM_GETPOS, 0, 0));
+                SetDlgItemTextA(dialog, IDC_QUALITY_LABEL, text.c_str());
             }
-            case WM_COMMAND:
-                if (LOWORD(wParam) == IDC_CLOSE) PostMessageA(dialog, WM_CLOSE, 0, 0);
-                return TRUE;
-            case WM_CLOSE: {
-                atClose.position = SendDlgItemMessageA(dialog, IDC_QUALITY, TBM_GETPOS, 0, 0);
-                atClose.tags = IsDlgButtonChecked(dialog, IDC_TAGS);
-                char name[32];
-                GetDlgItemTextA(dialog, IDC_NAME, name, sizeof name);
-                atClose.name = name;
-                EndDialog(dialog, 42);
-                return TRUE;
+            return FALSE;
+        }
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDC_CLOSE) {
+                PostMessageA(dialog, WM_CLOSE, 0, 0);
             }
-            default: return FALSE;
+            return TRUE;
+        case WM_CLOSE: {
+            atClose.position = SendDlgItemMessageA(dialog, IDC_QUALITY, TBM_GETPOS, 0, 0);
+            atClose.tags = IsDlgButtonChecked(dialog, IDC_TAGS);
+            char name[32];
+            GetDlgItemTextA(dialog, IDC_NAME, name, sizeof name);
+            atClose.name = name;
+            EndDialog(dialog, 42);
+            return TRUE;
+        }
+        default:
+            return FALSE;
         }
     };
     int turn = 0;
@@ -68,14 +71,17 @@ TEST(ModalDialog, ScriptedPersonDrivesTheControls) {
     desktop.script = [&](HWND dialog) {
         activeWhileOpen = GetActiveWindow();
         switch (turn++) {
-            case 0:
-                win32::user::dragTrackbar(dialog, IDC_QUALITY, 30);  // past the end: kept at 20
-                win32::user::setChecked(dialog, IDC_TAGS, false);
-                win32::user::setChecked(dialog, IDC_TAGS, false);  // already clear: no click
-                win32::user::typeText(dialog, IDC_NAME, "hero");
-                return true;
-            case 1: win32::user::click(dialog, IDC_CLOSE); return true;
-            default: return false;
+        case 0:
+            win32::user::dragTrackbar(dialog, IDC_QUALITY, 30);  // past the end: kept at 20
+            win32::user::setChecked(dialog, IDC_TAGS, false);
+            win32::user::setChecked(dialog, IDC_TAGS, false);  // already clear: no click
+            win32::user::typeText(dialog, IDC_NAME, "hero");
+            return true;
+        case 1:
+            win32::user::click(dialog, IDC_CLOSE);
+            return true;
+        default:
+            return false;
         }
     };
 
@@ -95,7 +101,8 @@ TEST(ModalDialog, ScriptedPersonDrivesTheControls) {
         EXPECT_EQ(reinterpret_cast<HWND>(m.lParam), quality);
         scrolls.emplace_back(LOWORD(m.wParam), HIWORD(m.wParam));
     }
-    EXPECT_EQ(scrolls, (std::vector<std::pair<int, int>>{{TB_THUMBTRACK, 20}, {TB_THUMBPOSITION, 20}, {TB_ENDTRACK, 0}}));
+    EXPECT_EQ(scrolls,
+              (std::vector<std::pair<int, int>>{{TB_THUMBTRACK, 20}, {TB_THUMBPOSITION, 20}, {TB_ENDTRACK, 0}}));
     // The trackbar painted when the dialog appeared and again when it was dragged.
     EXPECT_EQ(probe.drawStages(IDC_QUALITY), (std::vector<DWORD>{CDDS_PREPAINT, CDDS_PREPAINT}));
     EXPECT_EQ(desktop.textsOf(label), (std::vector<std::string>{"Quality: 5", "Quality: 20"}));
@@ -123,16 +130,16 @@ TEST(ModalDialog, DefaultEnterEscapeAndCloseHandling) {
     const std::vector<DefaultHandlingCase> cases = {
         {"Enter presses the default push button", IDD_OPTIONS, 0, 0,
          [](HWND d) { win32::user::pressKey(d, VK_RETURN); }, IDOK, IDOK},
-        {"Enter follows DM_SETDEFID", IDD_OPTIONS, 0, IDC_CLOSE,
-         [](HWND d) { win32::user::pressKey(d, VK_RETURN); }, IDC_CLOSE, IDC_CLOSE},
+        {"Enter follows DM_SETDEFID", IDD_OPTIONS, 0, IDC_CLOSE, [](HWND d) { win32::user::pressKey(d, VK_RETURN); },
+         IDC_CLOSE, IDC_CLOSE},
         {"Enter without a default button means IDOK", IDD_BARE, 0, 0,
          [](HWND d) { win32::user::pressKey(d, VK_RETURN); }, IDOK, 0},
         {"Escape means IDCANCEL", IDD_OPTIONS, 0, 0, [](HWND d) { win32::user::pressKey(d, VK_ESCAPE); }, IDCANCEL,
          IDCANCEL},
         {"Escape without a Cancel button", IDD_BARE, 0, 0, [](HWND d) { win32::user::pressKey(d, VK_ESCAPE); },
          IDCANCEL, 0},
-        {"closing the window posts IDCANCEL", IDD_OPTIONS, 0, 0,
-         [](HWND d) { PostMessageA(d, WM_CLOSE, 0, 0); }, IDCANCEL, IDCANCEL},
+        {"closing the window posts IDCANCEL", IDD_OPTIONS, 0, 0, [](HWND d) { PostMessageA(d, WM_CLOSE, 0, 0); },
+         IDCANCEL, IDCANCEL},
         {"Enter does nothing while the default button is disabled", IDD_OPTIONS, IDOK, 0,
          [](HWND d) { win32::user::pressKey(d, VK_RETURN); }, -1, 0},
         {"closing does nothing while Cancel is disabled", IDD_OPTIONS, IDCANCEL, 0,
@@ -146,8 +153,12 @@ TEST(ModalDialog, DefaultEnterEscapeAndCloseHandling) {
         DialogProbe probe;
         probe.answer = [&](HWND dialog, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
             if (message == WM_INITDIALOG) {
-                if (test.disabledControl != 0) EnableWindow(GetDlgItem(dialog, test.disabledControl), FALSE);
-                if (test.defaultButton != 0) SendMessageA(dialog, DM_SETDEFID, test.defaultButton, 0);
+                if (test.disabledControl != 0) {
+                    EnableWindow(GetDlgItem(dialog, test.disabledControl), FALSE);
+                }
+                if (test.defaultButton != 0) {
+                    SendMessageA(dialog, DM_SETDEFID, test.defaultButton, 0);
+                }
             } else if (message == WM_COMMAND) {
                 EndDialog(dialog, LOWORD(wParam));
                 return TRUE;
@@ -157,9 +168,13 @@ TEST(ModalDialog, DefaultEnterEscapeAndCloseHandling) {
         bool acted = false;
         HWND commandSource = nullptr;
         desktop.script = [&](HWND dialog) {
-            if (acted) return false;
+            if (acted) {
+                return false;
+            }
             acted = true;
-            if (test.commandSourceId != 0) commandSource = GetDlgItem(dialog, test.commandSourceId);
+            if (test.commandSourceId != 0) {
+                commandSource = GetDlgItem(dialog, test.commandSourceId);
+            }
             test.person(dialog);
             return true;
         };
@@ -188,7 +203,9 @@ TEST(ModalDialog, NestedDialogsAndMessageBoxesKeepTheActiveWindowAlive) {
             innerResult = runModal(IDD_BARE, inner, dialog);
             activeAfterInner = GetActiveWindow();
             answer = MessageBoxA(dialog, "Close the options?", "Export", MB_YESNO);
-            if (answer == IDYES) EndDialog(dialog, IDOK);
+            if (answer == IDYES) {
+                EndDialog(dialog, IDOK);
+            }
             return TRUE;
         }
         return FALSE;
@@ -255,7 +272,9 @@ TEST(ModalDialog, EndsWithoutAnAnswer) {
         win32::RecordingDesktop desktop;
         DialogProbe probe;
         probe.answer = [](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
-            if (message == WM_INITDIALOG) EndDialog(dialog, 5);
+            if (message == WM_INITDIALOG) {
+                EndDialog(dialog, 5);
+            }
             return FALSE;
         };
         EXPECT_EQ(runModal(IDD_OPTIONS, probe), 5);
@@ -268,7 +287,9 @@ TEST(ModalDialog, EndsWithoutAnAnswer) {
         win32::RecordingDesktop desktop;
         HWND seen = nullptr;
         desktop.script = [&](HWND dialog) {
-            if (seen != nullptr) return false;
+            if (seen != nullptr) {
+                return false;
+            }
             seen = dialog;
             win32::user::pressKey(dialog, VK_ESCAPE);  // IDCANCEL: nobody ends the dialog
             return true;

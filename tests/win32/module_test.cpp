@@ -46,7 +46,9 @@ public:
     bool loaded() const { return handle_ != nullptr; }
     void* symbol(const char* name) const { return dlsym(handle_, name); }
     void unload() {
-        if (handle_ != nullptr) dlclose(handle_);
+        if (handle_ != nullptr) {
+            dlclose(handle_);
+        }
         handle_ = nullptr;
     }
 

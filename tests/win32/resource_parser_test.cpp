@@ -17,9 +17,15 @@ namespace win32 {
 // Names print readably in failure messages.
 void PrintTo(const ResourceName& name, std::ostream* out) {
     switch (name.kind) {
-        case ResourceName::Kind::None: *out << "(none)"; break;
-        case ResourceName::Kind::Ordinal: *out << "#" << name.ordinal; break;
-        case ResourceName::Kind::Name: *out << '"' << name.name << '"'; break;
+    case ResourceName::Kind::None:
+        *out << "(none)";
+        break;
+    case ResourceName::Kind::Ordinal:
+        *out << "#" << name.ordinal;
+        break;
+    case ResourceName::Kind::Name:
+        *out << '"' << name.name << '"';
+        break;
     }
 }
 }  // namespace win32
@@ -39,12 +45,16 @@ public:
     Bytes& u16(uint16_t value) { return u8(static_cast<uint8_t>(value)).u8(static_cast<uint8_t>(value >> 8)); }
     Bytes& u32(uint32_t value) { return u16(static_cast<uint16_t>(value)).u16(static_cast<uint16_t>(value >> 16)); }
     Bytes& text(const std::u16string& value) {
-        for (char16_t unit : value) u16(unit);
+        for (char16_t unit : value) {
+            u16(unit);
+        }
         return u16(0);
     }
     Bytes& ordinal(uint16_t value) { return u16(0xFFFF).u16(value); }
     Bytes& align4() {
-        while (data_.size() % 4 != 0) u8(0);
+        while (data_.size() % 4 != 0) {
+            u8(0);
+        }
         return *this;
     }
     Bytes& append(const std::vector<uint8_t>& bytes) {
@@ -52,7 +62,9 @@ public:
         return *this;
     }
     void patchU32(size_t offset, uint32_t value) {
-        for (size_t i = 0; i < 4; ++i) data_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+        for (size_t i = 0; i < 4; ++i) {
+            data_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+        }
     }
     size_t size() const { return data_.size(); }
     ByteView view() const { return ByteView{data_.data(), data_.size()}; }
@@ -93,7 +105,9 @@ std::shared_ptr<const win32::ModuleResources> programResources() {
 const win32::DialogItemTemplate& itemWithId(const win32::DialogTemplate& dialog, int id) {
     const auto found = std::find_if(dialog.items.begin(), dialog.items.end(),
                                     [id](const win32::DialogItemTemplate& item) { return item.id == id; });
-    if (found == dialog.items.end()) throw std::runtime_error("no control " + std::to_string(id));
+    if (found == dialog.items.end()) {
+        throw std::runtime_error("no control " + std::to_string(id));
+    }
     return *found;
 }
 
@@ -112,7 +126,9 @@ void parseEverything(ByteView bytes) {
                 EXPECT_LE(version.errorOffset, entry.data.size);
             }
         } else if (entry.type.isOrdinal(win32::kResourceTypeString)) {
-            for (unsigned i = 0; i < win32::kStringsPerBlock; ++i) win32::stringFromTableBlock(entry.data, i);
+            for (unsigned i = 0; i < win32::kStringsPerBlock; ++i) {
+                win32::stringFromTableBlock(entry.data, i);
+            }
         }
     }
 }
@@ -122,7 +138,9 @@ TEST(ResourceFile, IndexesTheCompiledScript) {
     ASSERT_TRUE(resources->index.ok()) << resources->index.error;
     const win32::ResourceIndex& index = resources->index;
     // Strings 1-2 share block 1, 17 is in block 2, 40 in block 3.
-    for (uint16_t block : {uint16_t{1}, uint16_t{2}, uint16_t{3}}) EXPECT_NE(index.find(win32::kResourceTypeString, block), nullptr) << block;
+    for (uint16_t block : {uint16_t{1}, uint16_t{2}, uint16_t{3}}) {
+        EXPECT_NE(index.find(win32::kResourceTypeString, block), nullptr) << block;
+    }
     EXPECT_EQ(index.find(win32::kResourceTypeString, 4), nullptr);
     for (int dialog : {IDD_OPTIONS, IDD_PANEL, IDD_BARE}) {
         EXPECT_NE(index.find(win32::kResourceTypeDialog, static_cast<uint16_t>(dialog)), nullptr) << dialog;
@@ -182,7 +200,9 @@ TEST(ResourceFile, RefusesMalformedEntriesKeepingEarlierOnes) {
 
     Bytes unterminatedName = good;
     unterminatedName.u32(0).u32(32);
-    for (int i = 0; i < 12; ++i) unterminatedName.u16(u'A');  // type name runs past the header
+    for (int i = 0; i < 12; ++i) {
+        unterminatedName.u16(u'A');  // type name runs past the header
+    }
     EXPECT_FALSE(win32::parseResourceFile(unterminatedName.view()).ok());
 
     Bytes trailingGarbage = good;
@@ -283,8 +303,11 @@ TEST(DialogTemplate, ReadsDialogExStatementWithEveryControlField) {
 // A DLGTEMPLATE / DLGTEMPLATEEX header with no font and `count` controls.
 Bytes dialogHeader(bool extended, uint16_t count) {
     Bytes bytes;
-    if (extended) bytes.u16(1).u16(0xFFFF).u32(0).u32(0).u32(WS_POPUP);
-    else bytes.u32(WS_POPUP).u32(0);
+    if (extended) {
+        bytes.u16(1).u16(0xFFFF).u32(0).u32(0).u32(WS_POPUP);
+    } else {
+        bytes.u32(WS_POPUP).u32(0);
+    }
     bytes.u16(count).u16(1).u16(2).u16(3).u16(4);
     bytes.u16(0).ordinal(0x0123).text(u"Hi");  // no menu, class ordinal, title
     return bytes;
@@ -344,8 +367,12 @@ TEST(DialogTemplate, RefusesTemplatesThatDoNotHoldTheirControls) {
 TEST(StringTable, FindsCountedStringsInABlock) {
     Bytes block;
     block.u16(5);
-    for (char16_t unit : std::u16string(u"first")) block.u16(unit);
-    for (int i = 1; i < 15; ++i) block.u16(0);
+    for (char16_t unit : std::u16string(u"first")) {
+        block.u16(unit);
+    }
+    for (int i = 1; i < 15; ++i) {
+        block.u16(0);
+    }
     block.u16(2).u16(u'o').u16(u'k');
 
     EXPECT_EQ(win32::stringFromTableBlock(block.view(), 0), std::u16string(u"first"));
@@ -391,7 +418,9 @@ Bytes versionNode(const std::u16string& key, uint16_t type, const Bytes& value, 
                   const std::vector<Bytes>& children) {
     Bytes node;
     node.u16(0).u16(valueLength).u16(type).text(key).align4().append(value.data()).align4();
-    for (const Bytes& child : children) node.append(child.data()).align4();
+    for (const Bytes& child : children) {
+        node.append(child.data()).align4();
+    }
     Bytes sized;
     sized.u16(static_cast<uint16_t>(node.size()));
     sized.append(std::vector<uint8_t>(node.data().begin() + 2, node.data().end()));
@@ -415,7 +444,9 @@ TEST(VersionInfo, RefusesMalformedBlocks) {
 
     Bytes wrongSignature;
     wrongSignature.u32(0x12345678);
-    for (int i = 0; i < 12; ++i) wrongSignature.u32(0);
+    for (int i = 0; i < 12; ++i) {
+        wrongSignature.u32(0);
+    }
     EXPECT_FALSE(win32::parseVersionInfo(versionNode(u"VS_VERSION_INFO", 0, wrongSignature, 52, {}).view()));
 
     Bytes shortFixed;
@@ -443,12 +474,15 @@ TEST(ResourceBytes, EveryTruncationKeepsWholeEntriesOnly) {
         const win32::ResourceIndex index = win32::parseResourceFile(ByteView{bytes.data(), cut});
         size_t whole = 0;
         bool insideEntry = false;
-        for (size_t i = 1; i < spans.size(); ++i) whole += spans[i].second <= cut ? 1 : 0;
+        for (size_t i = 1; i < spans.size(); ++i) {
+            whole += spans[i].second <= cut ? 1 : 0;
+        }
         // A cut inside an entry is an error unless all that is left of the entry reads as padding.
         for (const auto& span : spans) {
-            insideEntry |= cut > span.first && cut < span.second &&
-                           std::any_of(bytes.begin() + static_cast<std::ptrdiff_t>(span.first),
-                                       bytes.begin() + static_cast<std::ptrdiff_t>(cut), [](uint8_t b) { return b != 0; });
+            insideEntry |=
+                cut > span.first && cut < span.second &&
+                std::any_of(bytes.begin() + static_cast<std::ptrdiff_t>(span.first),
+                            bytes.begin() + static_cast<std::ptrdiff_t>(cut), [](uint8_t b) { return b != 0; });
         }
         ASSERT_EQ(index.entries.size(), whole) << "cut at " << cut;
         ASSERT_EQ(index.ok(), !insideEntry) << "cut at " << cut;

@@ -24,7 +24,9 @@ public:
         : handle_(CreateDialogParamA(programInstance(), MAKEINTRESOURCE(templateId), owner, DialogProbe::procedure,
                                      probe.param())) {}
     ~ModelessDialog() {
-        if (IsWindow(handle_)) DestroyWindow(handle_);
+        if (IsWindow(handle_)) {
+            DestroyWindow(handle_);
+        }
     }
     ModelessDialog(const ModelessDialog&) = delete;
     ModelessDialog& operator=(const ModelessDialog&) = delete;
@@ -66,7 +68,8 @@ TEST(ModelessDialog, IsBuiltFromItsTemplateAndShownWhenVisible) {
         EXPECT_EQ(GetDlgCtrlID(children[i]), item.id);
         EXPECT_EQ(GetParent(children[i]), panel.handle());
         EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrA(children[i], GWL_STYLE)), item.style | WS_CHILD);
-        EXPECT_EQ(win32::windowText(children[i]), item.title.kind == win32::ResourceName::Kind::Name ? item.title.name : "");
+        EXPECT_EQ(win32::windowText(children[i]),
+                  item.title.kind == win32::ResourceName::Kind::Name ? item.title.name : "");
     }
     // The showing drew the trackbar, which told the dialog.
     EXPECT_EQ(probe.drawStages(IDC_QUALITY), std::vector<DWORD>{CDDS_PREPAINT});
@@ -98,9 +101,9 @@ TEST(ModelessDialog, StaysHiddenWithoutVisibleStyleUntilShown) {
     EXPECT_TRUE(DestroyWindow(plain));
 
     EXPECT_EQ(CreateDialogParamA(programInstance(), MAKEINTRESOURCE(IDD_MISSING), nullptr, nullptr, 0), nullptr);
-    EXPECT_EQ(CreateDialogParamA(programInstance(), MAKEINTRESOURCE(IDD_PANEL), reinterpret_cast<HWND>(0x4444),
-                                 nullptr, 0),
-              nullptr);
+    EXPECT_EQ(
+        CreateDialogParamA(programInstance(), MAKEINTRESOURCE(IDD_PANEL), reinterpret_cast<HWND>(0x4444), nullptr, 0),
+        nullptr);
 }
 
 TEST(WindowText, SetAndGetFollowWin32Truncation) {
@@ -150,11 +153,13 @@ TEST(DestroyWindow, NotifiesAndLeavesOnlyStaleHandles) {
     DialogProbe probe;
     bool childrenAliveDuringDestroy = false;
     probe.answer = [&](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
-        if (message == WM_DESTROY) childrenAliveDuringDestroy = IsWindow(GetDlgItem(dialog, IDC_NAME)) != FALSE;
+        if (message == WM_DESTROY) {
+            childrenAliveDuringDestroy = IsWindow(GetDlgItem(dialog, IDC_NAME)) != FALSE;
+        }
         return FALSE;
     };
-    const HWND dialog =
-        CreateDialogParamA(programInstance(), MAKEINTRESOURCE(IDD_PANEL), nullptr, DialogProbe::procedure, probe.param());
+    const HWND dialog = CreateDialogParamA(programInstance(), MAKEINTRESOURCE(IDD_PANEL), nullptr,
+                                           DialogProbe::procedure, probe.param());
     ASSERT_NE(dialog, nullptr);
     const HWND edit = GetDlgItem(dialog, IDC_NAME);
     PostMessageA(dialog, WM_USER + 5, 0, 0);
@@ -290,7 +295,9 @@ TEST(WindowData, LongPointersAndSubclassing) {
     setTextSeen = 0;
     original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(edit, GWLP_WNDPROC));
     const auto subclass = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-        if (message == WM_SETTEXT) ++setTextSeen;
+        if (message == WM_SETTEXT) {
+            ++setTextSeen;
+        }
         return CallWindowProcA(original, window, message, wParam, lParam);
     };
     SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(static_cast<WNDPROC>(subclass)));
@@ -400,8 +407,8 @@ TEST(Controls, EditsReportChangesAsWin32Does) {
     ShowWindow(options.handle(), SW_SHOW);
     win32::user::typeText(options.handle(), IDC_NOTES, "typed");
     win32::user::typeText(options.handle(), IDC_NAME, "hero");
-    EXPECT_EQ(probe.commands(), (std::vector<std::pair<int, int>>{
-                                    {IDC_NAME, EN_CHANGE}, {IDC_NOTES, EN_CHANGE}, {IDC_NAME, EN_CHANGE}}));
+    EXPECT_EQ(probe.commands(),
+              (std::vector<std::pair<int, int>>{{IDC_NAME, EN_CHANGE}, {IDC_NOTES, EN_CHANGE}, {IDC_NAME, EN_CHANGE}}));
     EXPECT_EQ(win32::windowText(options.item(IDC_NOTES)), "typed");
     ShowWindow(options.handle(), SW_HIDE);
     win32::user::typeText(options.handle(), IDC_NAME, "unseen");

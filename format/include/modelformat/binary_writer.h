@@ -13,9 +13,9 @@
 namespace modelformat {
 
 struct PatchSite {
-    int64_t position = -1; // where the int32 field lies in the stream
-    int64_t base = 0;      // the patched value is counted from this position
-    int index = -1;        // the writer's record of the site
+    int64_t position = -1;  // where the int32 field lies in the stream
+    int64_t base = 0;       // the patched value is counted from this position
+    int index = -1;         // the writer's record of the site
 };
 
 class BinaryWriter {

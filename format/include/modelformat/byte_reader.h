@@ -13,21 +13,21 @@ namespace modelformat {
 // Why a file was refused. Every reader reports one of these plus a message naming the field.
 enum class ReadError {
     None,
-    Truncated,           // the data ends before a field the header says is there
-    BadMagic,            // the file or a surface does not start with the expected four bytes
-    BadVersion,          // a version this reader does not know
-    NegativeCount,       // a record count below zero
-    BlockOutOfBounds,    // a block (offset + count x record size) runs past the file or its surface
-    BlockOverlapsHeader, // a non-empty block starts inside the header that describes it
-    BadEndOffset,        // an end offset that cannot close the data it is supposed to close
-    IndexOutOfRange,     // a triangle refers to a vertex or texture coordinate that does not exist
-    BadFrameSize,        // an MD2 frame size outside what the format allows
-    BadSkinSize,         // an MD2 skin width or height of zero or below
-    MissingFrames,       // vertices without any frame to place them, or a surface with no frames
-    FileTooLarge,        // larger than kMaxModelFileSize
-    IoError,             // the file could not be read
-    OutOfMemory,         // the machine could not hold a model the file's size allows
-    BadFramesOffset,    // MD3 frame records that do not start right after the file header
+    Truncated,            // the data ends before a field the header says is there
+    BadMagic,             // the file or a surface does not start with the expected four bytes
+    BadVersion,           // a version this reader does not know
+    NegativeCount,        // a record count below zero
+    BlockOutOfBounds,     // a block (offset + count x record size) runs past the file or its surface
+    BlockOverlapsHeader,  // a non-empty block starts inside the header that describes it
+    BadEndOffset,         // an end offset that cannot close the data it is supposed to close
+    IndexOutOfRange,      // a triangle refers to a vertex or texture coordinate that does not exist
+    BadFrameSize,         // an MD2 frame size outside what the format allows
+    BadSkinSize,          // an MD2 skin width or height of zero or below
+    MissingFrames,        // vertices without any frame to place them, or a surface with no frames
+    FileTooLarge,         // larger than kMaxModelFileSize
+    IoError,              // the file could not be read
+    OutOfMemory,          // the machine could not hold a model the file's size allows
+    BadFramesOffset,      // MD3 frame records that do not start right after the file header
 };
 
 // A short stable name for an error code ("truncated", "block-out-of-bounds", ...).
@@ -81,8 +81,8 @@ std::string textUpToZero(const uint8_t* field, size_t fieldWidth, size_t maxLeng
 constexpr size_t kMaxModelFileSize = size_t{256} * 1024 * 1024;
 
 enum class FileReadStart {
-    CurrentPosition, // from where the stream stands (e.g. just after a magic already read)
-    FileStart,       // rewind first
+    CurrentPosition,  // from where the stream stands (e.g. just after a magic already read)
+    FileStart,        // rewind first
 };
 
 // Reads the rest of an open stream into bytes. Reads in chunks until end of file, so the memory
@@ -91,6 +91,6 @@ enum class FileReadStart {
 ReadError readFileBytes(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes,
                         size_t limit = kMaxModelFileSize);
 
-} // namespace modelformat
+}  // namespace modelformat
 
 #endif

@@ -10,15 +10,15 @@
 namespace modelformat {
 
 constexpr char kMd2Magic[4] = {'I', 'D', 'P', '2'};
-constexpr int32_t kMd2Version = 8; // what Quake II writes; the reader does not insist on it
+constexpr int32_t kMd2Version = 8;  // what Quake II writes; the reader does not insist on it
 
-constexpr int32_t kMd2HeaderSize = 68;      // 17 int32 fields
-constexpr int32_t kMd2SkinNameSize = 64;    // skins are never read, only bounds-checked
-constexpr int32_t kMd2TexCoordSize = 4;     // int16 s, int16 t
-constexpr int32_t kMd2TriangleSize = 12;    // int16 vertex indices x3, int16 texcoord indices x3
-constexpr int32_t kMd2GlCommandSize = 4;    // GL commands are never read, only bounds-checked
-constexpr int32_t kMd2FrameHeaderSize = 40; // scale, translate (3 floats each), name[16]
-constexpr int32_t kMd2PackedVertexSize = 4; // uint8 x, y, z, normal index
+constexpr int32_t kMd2HeaderSize = 68;       // 17 int32 fields
+constexpr int32_t kMd2SkinNameSize = 64;     // skins are never read, only bounds-checked
+constexpr int32_t kMd2TexCoordSize = 4;      // int16 s, int16 t
+constexpr int32_t kMd2TriangleSize = 12;     // int16 vertex indices x3, int16 texcoord indices x3
+constexpr int32_t kMd2GlCommandSize = 4;     // GL commands are never read, only bounds-checked
+constexpr int32_t kMd2FrameHeaderSize = 40;  // scale, translate (3 floats each), name[16]
+constexpr int32_t kMd2PackedVertexSize = 4;  // uint8 x, y, z, normal index
 constexpr int kMd2FrameNameLength = 16;
 
 // The frame buffer of the original design holds 2048 packed vertices plus 128 bytes; a frame size
@@ -76,10 +76,10 @@ struct Md2FrameHeader {
 };
 
 struct Md2PackedVertex {
-    std::array<uint8_t, 3> position{}; // scaled by the frame's scale, then translated
-    uint8_t normalIndex = 0;           // into the 162-entry normal table
+    std::array<uint8_t, 3> position{};  // scaled by the frame's scale, then translated
+    uint8_t normalIndex = 0;            // into the 162-entry normal table
 };
 
-} // namespace modelformat
+}  // namespace modelformat
 
 #endif

@@ -17,6 +17,6 @@ extern const std::array<Md2Vec3, kMd2NormalCount> kMd2Normals;
 // Entry `index`, or the up vector (0, 0, 1) for an index past the table.
 Md2Vec3 md2Normal(size_t index);
 
-} // namespace modelformat
+}  // namespace modelformat
 
 #endif

@@ -15,23 +15,23 @@ namespace modelformat {
 struct Md2Model {
     size_t fileSize = 0;
     Md2Header header;
-    std::vector<Md2TexCoord> texCoords;      // numTexCoords entries, in texels
-    std::vector<Md2Vec2> textureCoordinates; // the same as (s / skinWidth, 1 - t / skinHeight)
-    std::vector<Md2Triangle> triangles;      // indices checked against numVertices / numTexCoords
+    std::vector<Md2TexCoord> texCoords;       // numTexCoords entries, in texels
+    std::vector<Md2Vec2> textureCoordinates;  // the same as (s / skinWidth, 1 - t / skinHeight)
+    std::vector<Md2Triangle> triangles;       // indices checked against numVertices / numTexCoords
 
-    int32_t frameIndex = -1;                    // the frame decoded; -1 when the file has no frames
-    Md2FrameHeader frame;                       // its scale, translate and name
-    std::vector<Md2PackedVertex> frameVertices; // numVertices entries as stored
-    std::vector<Md2Vec3> positions;             // (4X, 4Z, -4Y) with X = x * scale.x + translate.x ...
-    std::vector<Md2Vec3> normals;               // table entries as stored (file axes, not swapped)
-    size_t badNormalIndexCount = 0;             // normal indices >= 162, decoded as (0, 0, 1)
+    int32_t frameIndex = -1;                     // the frame decoded; -1 when the file has no frames
+    Md2FrameHeader frame;                        // its scale, translate and name
+    std::vector<Md2PackedVertex> frameVertices;  // numVertices entries as stored
+    std::vector<Md2Vec3> positions;              // (4X, 4Z, -4Y) with X = x * scale.x + translate.x ...
+    std::vector<Md2Vec3> normals;                // table entries as stored (file axes, not swapped)
+    size_t badNormalIndexCount = 0;              // normal indices >= 162, decoded as (0, 0, 1)
 };
 
 struct Md2ReadResult {
     bool ok = false;
     ReadError error = ReadError::None;
-    std::string message; // names the field or block at fault; empty when ok
-    Md2Model model;      // complete when ok; empty otherwise
+    std::string message;  // names the field or block at fault; empty when ok
+    Md2Model model;       // complete when ok; empty otherwise
 };
 
 // Parses a whole MD2 file (starting with its "IDP2" magic) and decodes frame `frameIndex`,
@@ -45,6 +45,6 @@ inline Md2ReadResult readMd2(const std::vector<uint8_t>& bytes, int32_t frameInd
 // The import decodes this frame: with one frame that is frame 0, otherwise frame 1.
 constexpr int32_t kMd2ImportFrame = 1;
 
-} // namespace modelformat
+}  // namespace modelformat
 
 #endif

@@ -14,8 +14,8 @@ namespace modelformat {
 int16_t encodeCoordinate(float coordinate, bool& clamped);
 
 struct EncodedNormal {
-    uint8_t polar = 0;   // angle from +Z
-    uint8_t azimuth = 0; // angle about +Z from +X toward +Y
+    uint8_t polar = 0;    // angle from +Z
+    uint8_t azimuth = 0;  // angle about +Z from +X toward +Y
 };
 
 // Encodes a unit normal. Each angle in radians is scaled by 255/(2*pi) and truncated; the

@@ -92,7 +92,7 @@ struct Md3SurfaceHeader {
 
 struct Md3ShaderRecord {
     std::string name;
-    int32_t shaderIndex = 0; // the published layout's index word; part of the name here when it is long
+    int32_t shaderIndex = 0;  // the published layout's index word; part of the name here when it is long
 };
 
 struct Md3Triangle {
@@ -108,8 +108,8 @@ struct Md3Vertex {
     int16_t x = 0;
     int16_t y = 0;
     int16_t z = 0;
-    uint8_t normalPolar = 0;   // angle from +Z, 0..255 for 0..2pi
-    uint8_t normalAzimuth = 0; // angle about +Z from +X toward +Y
+    uint8_t normalPolar = 0;    // angle from +Z, 0..255 for 0..2pi
+    uint8_t normalAzimuth = 0;  // angle about +Z from +X toward +Y
 };
 
 }  // namespace modelformat

@@ -13,12 +13,12 @@
 namespace modelformat {
 
 struct Md3Surface {
-    size_t fileOffset = 0; // where the surface header starts in the file
+    size_t fileOffset = 0;  // where the surface header starts in the file
     Md3SurfaceHeader header;
     std::vector<Md3ShaderRecord> shaders;
-    std::vector<Md3Triangle> triangles; // indices checked: each is in 0..vertexCount-1
-    std::vector<Md3TexCoord> texCoords; // vertexCount entries
-    std::vector<Md3Vertex> vertices;    // frameCount x vertexCount, frame-major
+    std::vector<Md3Triangle> triangles;  // indices checked: each is in 0..vertexCount-1
+    std::vector<Md3TexCoord> texCoords;  // vertexCount entries
+    std::vector<Md3Vertex> vertices;     // frameCount x vertexCount, frame-major
 
     // The vertexCount vertices of one frame (frame < header.frameCount).
     const Md3Vertex* frameVertices(int32_t frame) const {
@@ -29,9 +29,9 @@ struct Md3Surface {
 struct Md3Model {
     size_t fileSize = 0;
     Md3FileHeader header;
-    std::vector<Md3FrameRecord> frames; // header.frameCount entries
-    std::vector<Md3TagRecord> tags;     // header.frameCount x header.tagCount, frame-major
-    std::vector<Md3Surface> surfaces;   // header.surfaceCount entries, in file order
+    std::vector<Md3FrameRecord> frames;  // header.frameCount entries
+    std::vector<Md3TagRecord> tags;      // header.frameCount x header.tagCount, frame-major
+    std::vector<Md3Surface> surfaces;    // header.surfaceCount entries, in file order
 
     // Tag `index` of `frame` (frame < header.frameCount, index < header.tagCount).
     const Md3TagRecord& tag(int32_t frame, int32_t index) const {
@@ -42,7 +42,7 @@ struct Md3Model {
 struct Md3ReadResult {
     bool ok = false;
     ReadError error = ReadError::None;
-    std::string message; // names the field or block at fault; empty when ok
+    std::string message;  // names the field or block at fault; empty when ok
     // Complete when ok. When a surface is refused after the file's header, frames and tags have
     // read, the model keeps them and the surfaces before the refused one, whose index is
     // failedSurface; after any other refusal the model is empty and failedSurface is -1.
@@ -71,6 +71,6 @@ constexpr size_t kMd3TagNameMaxLength = 63;
 constexpr size_t kMd3LegacyTagNameLength = 12;
 constexpr size_t kMd3SurfaceNameMaxLength = 65;
 
-} // namespace modelformat
+}  // namespace modelformat
 
 #endif

@@ -25,8 +25,8 @@ constexpr int kMd2MaxTriangles = 4096;
 constexpr int kMd2MaxFrames = 512;
 
 struct LimitBreach {
-    std::string where;   // "file", "surface legs", "tag tag_weapon", ...
-    std::string message; // in plain words
+    std::string where;    // "file", "surface legs", "tag tag_weapon", ...
+    std::string message;  // in plain words
 };
 
 std::vector<LimitBreach> checkMd3Limits(const Md3Model& model);

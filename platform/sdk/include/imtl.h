@@ -5,9 +5,9 @@
 #include "maxtypes.h"
 
 // Sub-texmap slots of the standard material.
-#define ID_AM 0 // ambient
-#define ID_DI 1 // diffuse
-#define ID_SP 2 // specular
+#define ID_AM 0  // ambient
+#define ID_DI 1  // diffuse
+#define ID_SP 2  // specular
 
 class MAXSDK_API Texmap {
 public:

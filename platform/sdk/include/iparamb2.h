@@ -54,7 +54,9 @@ public:
     virtual void SetUserDlgProc(ParamBlockDesc2* /*pbd*/, ParamMap2UserDlgProc* /*proc*/ = nullptr) {}
     virtual ParamMap2UserDlgProc* GetUserDlgProc(ParamBlockDesc2* /*pbd*/) { return nullptr; }
     virtual bool DrawRepresentation(COLORREF /*background*/, HBITMAP /*bitmap*/, Interface* /*ip*/) { return false; }
-    virtual int Execute(int /*cmd*/, ULONG_PTR /*arg1*/ = 0, ULONG_PTR /*arg2*/ = 0, ULONG_PTR /*arg3*/ = 0) { return 0; }
+    virtual int Execute(int /*cmd*/, ULONG_PTR /*arg1*/ = 0, ULONG_PTR /*arg2*/ = 0, ULONG_PTR /*arg3*/ = 0) {
+        return 0;
+    }
 };
 
 // The descriptor base of parameter-block-aware plug-ins: keeps the parameter block descriptors

@@ -13,8 +13,8 @@
 
 class MAXSDK_API Matrix3 {
 public:
-    Matrix3();                   // identity
-    explicit Matrix3(BOOL init); // identity when init is non-zero, zero otherwise
+    Matrix3();                    // identity
+    explicit Matrix3(BOOL init);  // identity when init is non-zero, zero otherwise
     Matrix3(const Point3& row0, const Point3& row1, const Point3& row2, const Point3& row3);
 
     void IdentityMatrix();

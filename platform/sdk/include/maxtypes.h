@@ -37,7 +37,10 @@ public:
     Interval() : start_(0), end_(0) {}
     TimeValue Start() const { return start_; }
     TimeValue End() const { return end_; }
-    void Set(TimeValue start, TimeValue end) { start_ = start; end_ = end; }
+    void Set(TimeValue start, TimeValue end) {
+        start_ = start;
+        end_ = end;
+    }
 
 private:
     TimeValue start_;

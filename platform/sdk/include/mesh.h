@@ -17,9 +17,9 @@ typedef Point3 UVVert;
 
 class MAXSDK_API Face {
 public:
-    DWORD v[3];    // vertex indices of corners 0, 1, 2
-    DWORD smGroup; // smoothing groups
-    DWORD flags;   // edge visibility and material id
+    DWORD v[3];     // vertex indices of corners 0, 1, 2
+    DWORD smGroup;  // smoothing groups
+    DWORD flags;    // edge visibility and material id
 
     Face() : v{0, 0, 0}, smGroup(1), flags(0) {}
     void setVerts(int a, int b, int c);
@@ -30,7 +30,7 @@ public:
 
 class MAXSDK_API TVFace {
 public:
-    DWORD t[3]; // texture-vertex indices of corners 0, 1, 2
+    DWORD t[3];  // texture-vertex indices of corners 0, 1, 2
 
     TVFace() : t{0, 0, 0} {}
     TVFace(DWORD a, DWORD b, DWORD c) : t{a, b, c} {}

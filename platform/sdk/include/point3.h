@@ -23,9 +23,24 @@ public:
     Point3 operator-(const Point3& p) const { return Point3(x - p.x, y - p.y, z - p.z); }
     Point3 operator*(float f) const { return Point3(x * f, y * f, z * f); }
     Point3 operator/(float f) const { return Point3(x / f, y / f, z / f); }
-    Point3& operator+=(const Point3& p) { x += p.x; y += p.y; z += p.z; return *this; }
-    Point3& operator-=(const Point3& p) { x -= p.x; y -= p.y; z -= p.z; return *this; }
-    Point3& operator*=(float f) { x *= f; y *= f; z *= f; return *this; }
+    Point3& operator+=(const Point3& p) {
+        x += p.x;
+        y += p.y;
+        z += p.z;
+        return *this;
+    }
+    Point3& operator-=(const Point3& p) {
+        x -= p.x;
+        y -= p.y;
+        z -= p.z;
+        return *this;
+    }
+    Point3& operator*=(float f) {
+        x *= f;
+        y *= f;
+        z *= f;
+        return *this;
+    }
     bool operator==(const Point3& p) const { return x == p.x && y == p.y && z == p.z; }
     bool operator!=(const Point3& p) const { return !(*this == p); }
 

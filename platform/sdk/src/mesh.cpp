@@ -13,9 +13,15 @@ void Face::setVerts(int a, int b, int c) {
 
 void Face::setEdgeVisFlags(int va, int vb, int vc) {
     flags &= ~static_cast<DWORD>(EDGE_ALL);
-    if (va) flags |= EDGE_A;
-    if (vb) flags |= EDGE_B;
-    if (vc) flags |= EDGE_C;
+    if (va) {
+        flags |= EDGE_A;
+    }
+    if (vb) {
+        flags |= EDGE_B;
+    }
+    if (vc) {
+        flags |= EDGE_C;
+    }
 }
 
 void TVFace::setTVerts(int a, int b, int c) {
@@ -41,14 +47,32 @@ Box3& Box3::operator+=(const Point3& p) {
 }
 
 Mesh::Mesh()
-    : numVerts(0), numFaces(0), numTVerts(0), verts(nullptr), faces(nullptr), tVerts(nullptr), tvFace(nullptr),
-      normalsBuilt_(FALSE), normalsUnavailable_(FALSE) {}
+    : numVerts(0),
+      numFaces(0),
+      numTVerts(0),
+      verts(nullptr),
+      faces(nullptr),
+      tVerts(nullptr),
+      tvFace(nullptr),
+      normalsBuilt_(FALSE),
+      normalsUnavailable_(FALSE) {}
 
 Mesh::Mesh(const Mesh& other)
-    : numVerts(other.numVerts), numFaces(other.numFaces), numTVerts(other.numTVerts), verts(nullptr), faces(nullptr),
-      tVerts(nullptr), tvFace(nullptr), vertStore_(other.vertStore_), faceStore_(other.faceStore_),
-      tVertStore_(other.tVertStore_), tvFaceStore_(other.tvFaceStore_), normals_(other.normals_),
-      normalsBuilt_(other.normalsBuilt_), normalsUnavailable_(other.normalsUnavailable_), bounds_(other.bounds_) {
+    : numVerts(other.numVerts),
+      numFaces(other.numFaces),
+      numTVerts(other.numTVerts),
+      verts(nullptr),
+      faces(nullptr),
+      tVerts(nullptr),
+      tvFace(nullptr),
+      vertStore_(other.vertStore_),
+      faceStore_(other.faceStore_),
+      tVertStore_(other.tVertStore_),
+      tvFaceStore_(other.tvFaceStore_),
+      normals_(other.normals_),
+      normalsBuilt_(other.normalsBuilt_),
+      normalsUnavailable_(other.normalsUnavailable_),
+      bounds_(other.bounds_) {
     syncPointers();
 }
 

@@ -58,7 +58,9 @@ public:
     std::vector<std::string> textsOf(HWND window) const {
         std::vector<std::string> texts;
         for (const TextChange& change : textChanges) {
-            if (change.window == window) texts.push_back(change.text);
+            if (change.window == window) {
+                texts.push_back(change.text);
+            }
         }
         return texts;
     }

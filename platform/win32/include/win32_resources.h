@@ -145,8 +145,8 @@ struct VersionStringTable {
 
 // A version block (VS_VERSIONINFO). Strings are UTF-8.
 struct WIN32_STANDIN_API VersionInfo {
-    bool hasFixedInfo = false;  // a VS_FIXEDFILEINFO was present; the numbers below come from it
-    std::array<uint16_t, 4> fileVersion{};     // most significant first: 3,0,1,2 reads {3, 0, 1, 2}
+    bool hasFixedInfo = false;              // a VS_FIXEDFILEINFO was present; the numbers below come from it
+    std::array<uint16_t, 4> fileVersion{};  // most significant first: 3,0,1,2 reads {3, 0, 1, 2}
     std::array<uint16_t, 4> productVersion{};
     uint32_t fileFlagsMask = 0;
     uint32_t fileFlags = 0;

@@ -34,49 +34,71 @@ public:
     }
 
     uint8_t readU8() {
-        if (!require(1, "byte")) return 0;
+        if (!require(1, "byte")) {
+            return 0;
+        }
         return data_[offset_++];
     }
     uint16_t readU16() {
-        if (!require(2, "16-bit value")) return 0;
+        if (!require(2, "16-bit value")) {
+            return 0;
+        }
         const uint16_t value = static_cast<uint16_t>(data_[offset_] | (data_[offset_ + 1] << 8));
         offset_ += 2;
         return value;
     }
     int16_t readI16() { return static_cast<int16_t>(readU16()); }
     uint32_t readU32() {
-        if (!require(4, "32-bit value")) return 0;
+        if (!require(4, "32-bit value")) {
+            return 0;
+        }
         uint32_t value = 0;
-        for (size_t i = 0; i < 4; ++i) value |= static_cast<uint32_t>(data_[offset_ + i]) << (8 * i);
+        for (size_t i = 0; i < 4; ++i) {
+            value |= static_cast<uint32_t>(data_[offset_ + i]) << (8 * i);
+        }
         offset_ += 4;
         return value;
     }
     uint64_t readU64() {
-        if (!require(8, "64-bit value")) return 0;
+        if (!require(8, "64-bit value")) {
+            return 0;
+        }
         uint64_t value = 0;
-        for (size_t i = 0; i < 8; ++i) value |= static_cast<uint64_t>(data_[offset_ + i]) << (8 * i);
+        for (size_t i = 0; i < 8; ++i) {
+            value |= static_cast<uint64_t>(data_[offset_ + i]) << (8 * i);
+        }
         offset_ += 8;
         return value;
     }
     uint16_t peekU16() const {
-        if (!ok() || remaining() < 2) return 0;
+        if (!ok() || remaining() < 2) {
+            return 0;
+        }
         return static_cast<uint16_t>(data_[offset_] | (data_[offset_ + 1] << 8));
     }
 
     ByteView readBytes(size_t count) {
-        if (!require(count, "block of bytes")) return {};
+        if (!require(count, "block of bytes")) {
+            return {};
+        }
         const ByteView view{data_ + offset_, count};
         offset_ += count;
         return view;
     }
     bool skip(size_t count) {
-        if (!require(count, "skipped bytes")) return false;
+        if (!require(count, "skipped bytes")) {
+            return false;
+        }
         offset_ += count;
         return true;
     }
     bool seek(size_t offset) {
-        if (!ok()) return false;
-        if (offset > size_) return fail("offset past the end of the data");
+        if (!ok()) {
+            return false;
+        }
+        if (offset > size_) {
+            return fail("offset past the end of the data");
+        }
         offset_ = offset;
         return true;
     }
@@ -101,7 +123,9 @@ public:
                 return {};
             }
             const char16_t unit = static_cast<char16_t>(readU16());
-            if (unit == 0) break;
+            if (unit == 0) {
+                break;
+            }
             text.push_back(unit);
         }
         return text;
@@ -109,7 +133,9 @@ public:
 
     // A reader over `count` bytes from `offset` of this one (not moving this one).
     ByteReader sub(size_t offset, size_t count) {
-        if (!ok()) return ByteReader(nullptr, 0);
+        if (!ok()) {
+            return ByteReader(nullptr, 0);
+        }
         if (offset > size_ || count > size_ - offset) {
             fail("range past the end of the data");
             return ByteReader(nullptr, 0);
@@ -119,8 +145,12 @@ public:
 
 private:
     bool require(size_t count, const char* what) {
-        if (!ok()) return false;
-        if (count > remaining()) return fail(std::string("truncated ") + what);
+        if (!ok()) {
+            return false;
+        }
+        if (count > remaining()) {
+            return fail(std::string("truncated ") + what);
+        }
         return true;
     }
 

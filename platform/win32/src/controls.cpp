@@ -18,7 +18,9 @@ constexpr WPARAM kIndeterminate = 2;  // BST_INDETERMINATE
 
 bool sameIgnoringCase(const std::string& a, const char* b) {
     const std::string other(b);
-    if (a.size() != other.size()) return false;
+    if (a.size() != other.size()) {
+        return false;
+    }
     for (size_t i = 0; i < a.size(); ++i) {
         if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(other[i]))) {
             return false;
@@ -36,42 +38,52 @@ bool isCheckable(DWORD type) {
 
 LRESULT CALLBACK buttonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowPtr button = findWindow(window);
-    if (!button) return 0;
+    if (!button) {
+        return 0;
+    }
     const DWORD type = buttonType(*button);
     switch (message) {
-        case BM_GETCHECK: return isCheckable(type) ? static_cast<LRESULT>(button->checkState) : 0;
-        case BM_SETCHECK:
-            if (isCheckable(type)) {
-                const bool threeState = type == kThreeState || type == kAutoThreeState;
-                button->checkState = wParam == BST_UNCHECKED                   ? BST_UNCHECKED
-                                     : (wParam == kIndeterminate && threeState) ? static_cast<UINT>(kIndeterminate)
-                                                                                : BST_CHECKED;
-            }
+    case BM_GETCHECK:
+        return isCheckable(type) ? static_cast<LRESULT>(button->checkState) : 0;
+    case BM_SETCHECK:
+        if (isCheckable(type)) {
+            const bool threeState = type == kThreeState || type == kAutoThreeState;
+            button->checkState = wParam == BST_UNCHECKED                    ? BST_UNCHECKED
+                                 : (wParam == kIndeterminate && threeState) ? static_cast<UINT>(kIndeterminate)
+                                                                            : BST_CHECKED;
+        }
+        return 0;
+    case BM_CLICK:
+        // BM_CLICK stands for a mouse press and release, which a disabled button never gets.
+        if (!button->isEnabled() || type == BS_GROUPBOX) {
             return 0;
-        case BM_CLICK:
-            // BM_CLICK stands for a mouse press and release, which a disabled button never gets.
-            if (!button->isEnabled() || type == BS_GROUPBOX) return 0;
-            if (type == BS_AUTOCHECKBOX) {
-                button->checkState = button->checkState == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
-            } else if (type == kAutoThreeState) {
-                button->checkState = (button->checkState + 1) % 3;
-            } else if (type == kAutoRadioButton) {
-                button->checkState = BST_CHECKED;
-            }
-            notifyParent(window, BN_CLICKED);
-            return 0;
-        default: return DefWindowProcA(window, message, wParam, lParam);
+        }
+        if (type == BS_AUTOCHECKBOX) {
+            button->checkState = button->checkState == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+        } else if (type == kAutoThreeState) {
+            button->checkState = (button->checkState + 1) % 3;
+        } else if (type == kAutoRadioButton) {
+            button->checkState = BST_CHECKED;
+        }
+        notifyParent(window, BN_CLICKED);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
 LRESULT CALLBACK editProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SETTEXT) {
         WindowPtr edit = findWindow(window);
-        if (!edit) return 0;
+        if (!edit) {
+            return 0;
+        }
         const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
         // A single-line edit reports text set by the program as a change too; a multi-line one
         // does not.
-        if ((edit->style & ES_MULTILINE) == 0) notifyParent(window, EN_CHANGE);
+        if ((edit->style & ES_MULTILINE) == 0) {
+            notifyParent(window, EN_CHANGE);
+        }
         return result;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -82,15 +94,21 @@ LRESULT CALLBACK staticProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 LONG clampToRange(LONG position, LONG minimum, LONG maximum) {
-    if (position > maximum) position = maximum;
-    if (position < minimum) position = minimum;
+    if (position > maximum) {
+        position = maximum;
+    }
+    if (position < minimum) {
+        position = minimum;
+    }
     return position;
 }
 
 // The custom-draw notifications a trackbar sends its parent while it paints.
 void customDraw(HWND trackbar) {
     WindowPtr control = findWindow(trackbar);
-    if (!control) return;
+    if (!control) {
+        return;
+    }
     RECT client{};
     GetClientRect(trackbar, &client);
     NMCUSTOMDRAW draw{};
@@ -109,80 +127,112 @@ void customDraw(HWND trackbar) {
 }
 
 void redrawIfVisible(HWND trackbar, WPARAM redraw) {
-    if (redraw != 0 && IsWindowVisible(trackbar)) SendMessageA(trackbar, WM_PAINT, 0, 0);
+    if (redraw != 0 && IsWindowVisible(trackbar)) {
+        SendMessageA(trackbar, WM_PAINT, 0, 0);
+    }
 }
 
 LRESULT CALLBACK trackbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowPtr trackbar = findWindow(window);
-    if (!trackbar) return 0;
+    if (!trackbar) {
+        return 0;
+    }
     switch (message) {
-        case TBM_GETPOS: return trackbar->position;
-        case TBM_GETRANGEMIN: return trackbar->rangeMin;
-        case TBM_GETRANGEMAX: return trackbar->rangeMax;
-        case TBM_SETPOS:
-            trackbar->position = clampToRange(static_cast<LONG>(lParam), trackbar->rangeMin, trackbar->rangeMax);
-            redrawIfVisible(window, wParam);
-            return 0;
-        case TBM_SETRANGE:
-            // The range travels as two unsigned 16-bit halves of lParam.
-            trackbar->rangeMin = LOWORD(lParam);
-            trackbar->rangeMax = HIWORD(lParam);
-            trackbar->position = clampToRange(trackbar->position, trackbar->rangeMin, trackbar->rangeMax);
-            redrawIfVisible(window, wParam);
-            return 0;
-        case TBM_SETRANGEMIN:
-            trackbar->rangeMin = static_cast<LONG>(lParam);
-            trackbar->position = clampToRange(trackbar->position, trackbar->rangeMin, trackbar->rangeMax);
-            redrawIfVisible(window, wParam);
-            return 0;
-        case TBM_SETRANGEMAX:
-            trackbar->rangeMax = static_cast<LONG>(lParam);
-            trackbar->position = clampToRange(trackbar->position, trackbar->rangeMin, trackbar->rangeMax);
-            redrawIfVisible(window, wParam);
-            return 0;
-        case WM_PAINT:
-            if (IsWindowVisible(window)) customDraw(window);
-            return 0;
-        default: return DefWindowProcA(window, message, wParam, lParam);
+    case TBM_GETPOS:
+        return trackbar->position;
+    case TBM_GETRANGEMIN:
+        return trackbar->rangeMin;
+    case TBM_GETRANGEMAX:
+        return trackbar->rangeMax;
+    case TBM_SETPOS:
+        trackbar->position = clampToRange(static_cast<LONG>(lParam), trackbar->rangeMin, trackbar->rangeMax);
+        redrawIfVisible(window, wParam);
+        return 0;
+    case TBM_SETRANGE:
+        // The range travels as two unsigned 16-bit halves of lParam.
+        trackbar->rangeMin = LOWORD(lParam);
+        trackbar->rangeMax = HIWORD(lParam);
+        trackbar->position = clampToRange(trackbar->position, trackbar->rangeMin, trackbar->rangeMax);
+        redrawIfVisible(window, wParam);
+        return 0;
+    case TBM_SETRANGEMIN:
+        trackbar->rangeMin = static_cast<LONG>(lParam);
+        trackbar->position = clampToRange(trackbar->position, trackbar->rangeMin, trackbar->rangeMax);
+        redrawIfVisible(window, wParam);
+        return 0;
+    case TBM_SETRANGEMAX:
+        trackbar->rangeMax = static_cast<LONG>(lParam);
+        trackbar->position = clampToRange(trackbar->position, trackbar->rangeMin, trackbar->rangeMax);
+        redrawIfVisible(window, wParam);
+        return 0;
+    case WM_PAINT:
+        if (IsWindowVisible(window)) {
+            customDraw(window);
+        }
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
 }  // namespace
 
 WindowKind kindForClass(const std::string& className) {
-    if (sameIgnoringCase(className, "#32770")) return WindowKind::Dialog;
-    if (sameIgnoringCase(className, "Button")) return WindowKind::Button;
-    if (sameIgnoringCase(className, "Edit")) return WindowKind::Edit;
-    if (sameIgnoringCase(className, "Static")) return WindowKind::Static;
-    if (sameIgnoringCase(className, TRACKBAR_CLASSA)) return WindowKind::Trackbar;
+    if (sameIgnoringCase(className, "#32770")) {
+        return WindowKind::Dialog;
+    }
+    if (sameIgnoringCase(className, "Button")) {
+        return WindowKind::Button;
+    }
+    if (sameIgnoringCase(className, "Edit")) {
+        return WindowKind::Edit;
+    }
+    if (sameIgnoringCase(className, "Static")) {
+        return WindowKind::Static;
+    }
+    if (sameIgnoringCase(className, TRACKBAR_CLASSA)) {
+        return WindowKind::Trackbar;
+    }
     return WindowKind::Other;
 }
 
 WNDPROC windowProcFor(WindowKind kind) {
     switch (kind) {
-        case WindowKind::Dialog: return dialogWindowProc;
-        case WindowKind::Button: return buttonProc;
-        case WindowKind::Edit: return editProc;
-        case WindowKind::Static: return staticProc;
-        case WindowKind::Trackbar: return trackbarProc;
-        case WindowKind::HostMain:
-        case WindowKind::Other: return DefWindowProcA;
+    case WindowKind::Dialog:
+        return dialogWindowProc;
+    case WindowKind::Button:
+        return buttonProc;
+    case WindowKind::Edit:
+        return editProc;
+    case WindowKind::Static:
+        return staticProc;
+    case WindowKind::Trackbar:
+        return trackbarProc;
+    case WindowKind::HostMain:
+    case WindowKind::Other:
+        return DefWindowProcA;
     }
     return DefWindowProcA;
 }
 
 void notifyParent(HWND control, WORD code) {
     WindowPtr record = findWindow(control);
-    if (!record || !record->isChild()) return;
+    if (!record || !record->isChild()) {
+        return;
+    }
     SendMessageA(record->parent, WM_COMMAND, MAKEWPARAM(record->id, code), reinterpret_cast<LPARAM>(control));
 }
 
 void paintChildren(HWND window) {
     WindowPtr record = findWindow(window);
-    if (!record) return;
+    if (!record) {
+        return;
+    }
     const std::vector<HWND> children = record->children;
     for (HWND child : children) {
-        if (!IsWindowVisible(child)) continue;
+        if (!IsWindowVisible(child)) {
+            continue;
+        }
         SendMessageA(child, WM_PAINT, 0, 0);
         paintChildren(child);
     }
@@ -190,7 +240,9 @@ void paintChildren(HWND window) {
 
 void trackbarDragged(HWND trackbar, LONG position) {
     WindowPtr control = findWindow(trackbar);
-    if (!control || control->kind != WindowKind::Trackbar) return;
+    if (!control || control->kind != WindowKind::Trackbar) {
+        return;
+    }
     const UINT scroll = (control->style & TBS_VERT) != 0 ? WM_VSCROLL : WM_HSCROLL;
     const HWND parent = control->parent;
     const LPARAM source = reinterpret_cast<LPARAM>(trackbar);
@@ -199,10 +251,16 @@ void trackbarDragged(HWND trackbar, LONG position) {
     control->position = clampToRange(position, control->rangeMin, control->rangeMax);
     const WORD reported = static_cast<WORD>(control->position);
     SendMessageA(parent, scroll, MAKEWPARAM(TB_THUMBTRACK, reported), source);
-    if (IsWindowVisible(trackbar)) SendMessageA(trackbar, WM_PAINT, 0, 0);
-    if (!IsWindow(trackbar)) return;
+    if (IsWindowVisible(trackbar)) {
+        SendMessageA(trackbar, WM_PAINT, 0, 0);
+    }
+    if (!IsWindow(trackbar)) {
+        return;
+    }
     SendMessageA(parent, scroll, MAKEWPARAM(TB_THUMBPOSITION, reported), source);
-    if (!IsWindow(trackbar)) return;
+    if (!IsWindow(trackbar)) {
+        return;
+    }
     SendMessageA(parent, scroll, MAKEWPARAM(TB_ENDTRACK, 0), source);
 }
 

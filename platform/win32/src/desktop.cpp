@@ -19,7 +19,9 @@ Desktop& quietDesktop() {
 // The control a person can reach: present, shown and enabled.
 detail::WindowPtr reachableControl(HWND dialog, int controlId) {
     const HWND control = GetDlgItem(dialog, controlId);
-    if (control == nullptr || !IsWindowVisible(control) || !IsWindowEnabled(control)) return nullptr;
+    if (control == nullptr || !IsWindowVisible(control) || !IsWindowEnabled(control)) {
+        return nullptr;
+    }
     return detail::findWindow(control);
 }
 
@@ -47,43 +49,61 @@ namespace user {
 
 void dragTrackbar(HWND dialog, int controlId, int position) {
     const detail::WindowPtr control = reachableControl(dialog, controlId);
-    if (!control || control->kind != detail::WindowKind::Trackbar) return;
+    if (!control || control->kind != detail::WindowKind::Trackbar) {
+        return;
+    }
     detail::trackbarDragged(control->handle, position);
 }
 
 void click(HWND dialog, int controlId) {
     const detail::WindowPtr control = reachableControl(dialog, controlId);
-    if (!control || control->kind != detail::WindowKind::Button) return;
+    if (!control || control->kind != detail::WindowKind::Button) {
+        return;
+    }
     SendMessageA(control->handle, BM_CLICK, 0, 0);
 }
 
 void setChecked(HWND dialog, int controlId, bool checked) {
     const detail::WindowPtr control = reachableControl(dialog, controlId);
-    if (!control || control->kind != detail::WindowKind::Button) return;
+    if (!control || control->kind != detail::WindowKind::Button) {
+        return;
+    }
     const bool isChecked = SendMessageA(control->handle, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    if (isChecked != checked) SendMessageA(control->handle, BM_CLICK, 0, 0);
+    if (isChecked != checked) {
+        SendMessageA(control->handle, BM_CLICK, 0, 0);
+    }
 }
 
 void typeText(HWND dialog, int controlId, const std::string& text) {
     const detail::WindowPtr control = reachableControl(dialog, controlId);
-    if (!control || control->kind != detail::WindowKind::Edit || (control->style & ES_READONLY) != 0) return;
+    if (!control || control->kind != detail::WindowKind::Edit || (control->style & ES_READONLY) != 0) {
+        return;
+    }
     SendMessageA(control->handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     // A single-line edit has reported the change itself; a multi-line one reports typing only.
-    if ((control->style & ES_MULTILINE) != 0) detail::notifyParent(control->handle, EN_CHANGE);
+    if ((control->style & ES_MULTILINE) != 0) {
+        detail::notifyParent(control->handle, EN_CHANGE);
+    }
 }
 
 void pressKey(HWND dialog, int virtualKey) {
-    if (!IsWindow(dialog)) return;
+    if (!IsWindow(dialog)) {
+        return;
+    }
     if (virtualKey == VK_RETURN) {
         // Enter presses the default push button, or IDOK when the dialog names none.
         const LRESULT defaultId = SendMessageA(dialog, DM_GETDEFID, 0, 0);
         const int id = HIWORD(defaultId) == DC_HASDEFID ? LOWORD(defaultId) : IDOK;
         const HWND button = GetDlgItem(dialog, id);
-        if (button != nullptr && !IsWindowEnabled(button)) return;
+        if (button != nullptr && !IsWindowEnabled(button)) {
+            return;
+        }
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     } else if (virtualKey == VK_ESCAPE) {
         const HWND button = GetDlgItem(dialog, IDCANCEL);
-        if (button != nullptr && !IsWindowEnabled(button)) return;
+        if (button != nullptr && !IsWindowEnabled(button)) {
+            return;
+        }
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     } else {
         SendMessageA(dialog, WM_KEYDOWN, static_cast<WPARAM>(virtualKey), 0);
@@ -95,7 +115,9 @@ void pressKey(HWND dialog, int virtualKey) {
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     // Win32 refuses an owner that is not a window; a NULL caption reads "Error".
-    if (owner != nullptr && !IsWindow(owner)) return 0;
+    if (owner != nullptr && !IsWindow(owner)) {
+        return 0;
+    }
     return win32::desktop().messageBox(owner, text != nullptr ? text : "", caption != nullptr ? caption : "Error",
                                        type);
 }

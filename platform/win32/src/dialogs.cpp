@@ -44,7 +44,9 @@ HWND topLevelOf(HWND window) {
     WindowPtr current = findWindow(window);
     while (current && current->isChild()) {
         WindowPtr parent = findWindow(current->parent);
-        if (!parent) break;
+        if (!parent) {
+            break;
+        }
         current = parent;
     }
     return current ? current->handle : nullptr;
@@ -64,7 +66,9 @@ RECT dialogRect(const DialogTemplate& layout, HWND owner) {
     } else {
         // A popup dialog's position counts from its owner's client area.
         POINT origin{0, 0};
-        if (WindowPtr ownerRecord = findWindow(owner)) origin = clientOrigin(*ownerRecord);
+        if (WindowPtr ownerRecord = findWindow(owner)) {
+            origin = clientOrigin(*ownerRecord);
+        }
         left = origin.x + dialogUnitsToPixelsX(layout.x);
         top = origin.y + dialogUnitsToPixelsY(layout.y);
     }
@@ -74,7 +78,9 @@ RECT dialogRect(const DialogTemplate& layout, HWND owner) {
 HWND firstTabStop(HWND dialog) {
     for (HWND child : win32::childWindows(dialog)) {
         WindowPtr control = findWindow(child);
-        if (control && (control->style & WS_TABSTOP) != 0 && control->isEnabled()) return child;
+        if (control && (control->style & WS_TABSTOP) != 0 && control->isEnabled()) {
+            return child;
+        }
     }
     return nullptr;
 }
@@ -82,15 +88,25 @@ HWND firstTabStop(HWND dialog) {
 // Builds the dialog and its controls and sends WM_INITDIALOG; the dialog stays hidden.
 BuiltDialog buildDialog(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC dialogProc, LPARAM initParam) {
     BuiltDialog built;
-    if (templateName == nullptr) return built;
-    if (instance == nullptr) instance = GetModuleHandleA(nullptr);
+    if (templateName == nullptr) {
+        return built;
+    }
+    if (instance == nullptr) {
+        instance = GetModuleHandleA(nullptr);
+    }
     const auto resources = moduleResources(instance);
-    if (!resources) return built;
+    if (!resources) {
+        return built;
+    }
     const ResourceName name = templateResourceName(templateName);
     const ResourceEntry* entry = resources->index.find(kResourceTypeDialog, name);
-    if (entry == nullptr) return built;
+    if (entry == nullptr) {
+        return built;
+    }
     const Parsed<DialogTemplate> layout = parseDialogTemplate(entry->data);
-    if (!layout) return built;
+    if (!layout) {
+        return built;
+    }
 
     HWND ownerTopLevel = nullptr;
     if (owner != nullptr) {
@@ -121,7 +137,9 @@ BuiltDialog buildDialog(HINSTANCE instance, LPCSTR templateName, HWND owner, DLG
         Window control;
         control.className = item.className;
         control.kind = kindForClass(item.className);
-        if (control.kind == WindowKind::Dialog) control.kind = WindowKind::Other;
+        if (control.kind == WindowKind::Dialog) {
+            control.kind = WindowKind::Other;
+        }
         control.text = item.title.kind == ResourceName::Kind::Name ? item.title.name : std::string();
         control.id = item.id;
         control.style = item.style | WS_CHILD;
@@ -155,29 +173,39 @@ HWND defaultButton(HWND dialog) {
 // DefDlgProc's handling of what the dialog procedure left alone.
 LRESULT defaultDialogHandling(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowPtr dialog = findWindow(window);
-    if (!dialog) return 0;
+    if (!dialog) {
+        return 0;
+    }
     switch (message) {
-        case WM_CLOSE: {
-            // Closing a dialog is its Cancel button: IDCANCEL is posted unless that button is
-            // there and disabled.
-            const HWND cancel = GetDlgItem(window, IDCANCEL);
-            if (cancel != nullptr && !IsWindowEnabled(cancel)) return 0;
-            PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+    case WM_CLOSE: {
+        // Closing a dialog is its Cancel button: IDCANCEL is posted unless that button is
+        // there and disabled.
+        const HWND cancel = GetDlgItem(window, IDCANCEL);
+        if (cancel != nullptr && !IsWindowEnabled(cancel)) {
             return 0;
         }
-        case DM_GETDEFID: {
-            int id = dialog->defaultButtonId;
-            if (id == 0) {
-                WindowPtr button = findWindow(defaultButton(window));
-                if (button) id = button->id;
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+        return 0;
+    }
+    case DM_GETDEFID: {
+        int id = dialog->defaultButtonId;
+        if (id == 0) {
+            WindowPtr button = findWindow(defaultButton(window));
+            if (button) {
+                id = button->id;
             }
-            return id == 0 ? 0 : MAKELONG(id, DC_HASDEFID);
         }
-        case DM_SETDEFID: dialog->defaultButtonId = static_cast<int>(wParam); return TRUE;
-        case WM_SETTEXT:
-        case WM_GETTEXT:
-        case WM_GETTEXTLENGTH: return DefWindowProcA(window, message, wParam, lParam);
-        default: return 0;
+        return id == 0 ? 0 : MAKELONG(id, DC_HASDEFID);
+    }
+    case DM_SETDEFID:
+        dialog->defaultButtonId = static_cast<int>(wParam);
+        return TRUE;
+    case WM_SETTEXT:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+        return DefWindowProcA(window, message, wParam, lParam);
+    default:
+        return 0;
     }
 }
 
@@ -185,7 +213,9 @@ LRESULT defaultDialogHandling(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 LRESULT CALLBACK dialogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowPtr dialog = findWindow(window);
-    if (!dialog) return 0;
+    if (!dialog) {
+        return 0;
+    }
     if (dialog->dialogProc != nullptr) {
         const INT_PTR handled = dialog->dialogProc(window, message, wParam, lParam);
         if (handled != 0) {
@@ -204,39 +234,57 @@ using namespace win32::detail;
 HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC dialogProc, LPARAM initParam) {
     const BuiltDialog built = buildDialog(instance, templateName, owner, dialogProc, initParam);
     WindowPtr record = findWindow(built.handle);
-    if (!record) return nullptr;
+    if (!record) {
+        return nullptr;
+    }
     // The template's WS_VISIBLE decides whether a modeless dialog appears by itself.
-    if (built.visibleStyle && !record->ended) ShowWindow(built.handle, SW_SHOW);
+    if (built.visibleStyle && !record->ended) {
+        ShowWindow(built.handle, SW_SHOW);
+    }
     return IsWindow(built.handle) ? built.handle : nullptr;
 }
 
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC dialogProc, LPARAM initParam) {
     const BuiltDialog built = buildDialog(instance, templateName, owner, dialogProc, initParam);
     // Win32 answers 0 for an invalid owner and -1 for every other failure.
-    if (built.failure == CreateFailure::InvalidOwner) return 0;
+    if (built.failure == CreateFailure::InvalidOwner) {
+        return 0;
+    }
     const HWND dialog = built.handle;
     WindowPtr record = findWindow(dialog);
-    if (!record) return -1;
+    if (!record) {
+        return -1;
+    }
     // A dialog ended during WM_INITDIALOG never appears.
-    if (!record->ended) ShowWindow(dialog, SW_SHOW);
+    if (!record->ended) {
+        ShowWindow(dialog, SW_SHOW);
+    }
     int personTurns = 0;
     while (!record->ended && IsWindow(dialog)) {
-        if (dispatchNextPostedMessage()) continue;
+        if (dispatchNextPostedMessage()) {
+            continue;
+        }
         const bool acted = win32::desktop().personActs(dialog);
-        if (record->ended || !IsWindow(dialog)) break;
+        if (record->ended || !IsWindow(dialog)) {
+            break;
+        }
         if ((!acted && postedQueueEmpty()) || ++personTurns > kMaxPersonTurns) {
             record->ended = true;
             record->endResult = -1;
         }
     }
     const INT_PTR result = record->ended ? record->endResult : -1;
-    if (IsWindow(dialog)) DestroyWindow(dialog);
+    if (IsWindow(dialog)) {
+        DestroyWindow(dialog);
+    }
     return result;
 }
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
     WindowPtr record = findWindow(dialog);
-    if (!record || record->kind != WindowKind::Dialog) return FALSE;
+    if (!record || record->kind != WindowKind::Dialog) {
+        return FALSE;
+    }
     record->ended = true;
     record->endResult = result;
     return TRUE;
@@ -245,7 +293,9 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 HWND GetDlgItem(HWND dialog, int id) {
     for (HWND child : win32::childWindows(dialog)) {
         WindowPtr control = findWindow(child);
-        if (control && control->id == id) return child;
+        if (control && control->id == id) {
+            return child;
+        }
     }
     return nullptr;
 }
@@ -256,17 +306,23 @@ int GetDlgCtrlID(HWND control) {
 }
 
 UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int maxCount) {
-    if (buffer == nullptr || maxCount <= 0) return 0;
+    if (buffer == nullptr || maxCount <= 0) {
+        return 0;
+    }
     buffer[0] = '\0';
     const HWND control = GetDlgItem(dialog, id);
-    if (control == nullptr) return 0;
+    if (control == nullptr) {
+        return 0;
+    }
     return static_cast<UINT>(
         SendMessageA(control, WM_GETTEXT, static_cast<WPARAM>(maxCount), reinterpret_cast<LPARAM>(buffer)));
 }
 
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
     const HWND control = GetDlgItem(dialog, id);
-    if (control == nullptr) return FALSE;
+    if (control == nullptr) {
+        return FALSE;
+    }
     return SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;
 }
 
@@ -277,7 +333,9 @@ UINT IsDlgButtonChecked(HWND dialog, int id) {
 
 BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
     const HWND control = GetDlgItem(dialog, id);
-    if (control == nullptr) return FALSE;
+    if (control == nullptr) {
+        return FALSE;
+    }
     SendMessageA(control, BM_SETCHECK, check, 0);
     return TRUE;
 }

@@ -53,13 +53,17 @@ int collectModule(dl_phdr_info* info, size_t, void* context) {
         uintptr_t lowest = UINTPTR_MAX;
         for (size_t i = 0; i < info->dlpi_phnum; ++i) {
             const auto& header = info->dlpi_phdr[i];
-            if (header.p_type != PT_LOAD) continue;
+            if (header.p_type != PT_LOAD) {
+                continue;
+            }
             const uintptr_t start = module.bias + static_cast<uintptr_t>(header.p_vaddr);
             module.segments.push_back(
                 LoadedSegment{start, start + static_cast<uintptr_t>(header.p_memsz), (header.p_flags & PF_R) != 0});
             lowest = std::min(lowest, static_cast<uintptr_t>(header.p_vaddr));
         }
-        if (module.segments.empty()) return 0;
+        if (module.segments.empty()) {
+            return 0;
+        }
         const uintptr_t pageMask = ~(static_cast<uintptr_t>(sysconf(_SC_PAGESIZE)) - 1);
         module.base = module.bias + (lowest & pageMask);
         modules.push_back(std::move(module));
@@ -78,8 +82,8 @@ std::vector<LoadedModule> loadedModules() {
 // The module loaded at `instance`; nullptr stands for the main program.
 bool findModule(HINSTANCE instance, LoadedModule& found) {
     for (LoadedModule& module : loadedModules()) {
-        const bool match = instance == nullptr ? module.mainProgram
-                                               : module.base == reinterpret_cast<uintptr_t>(instance);
+        const bool match =
+            instance == nullptr ? module.mainProgram : module.base == reinterpret_cast<uintptr_t>(instance);
         if (match) {
             found = std::move(module);
             return true;
@@ -100,7 +104,9 @@ class File {
 public:
     explicit File(const std::string& path) : descriptor_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
     ~File() {
-        if (descriptor_ >= 0) close(descriptor_);
+        if (descriptor_ >= 0) {
+            close(descriptor_);
+        }
     }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
@@ -115,8 +121,11 @@ public:
         bytes.assign(count, 0);
         size_t done = 0;
         while (done < count) {
-            const ssize_t got = pread(descriptor_, bytes.data() + done, count - done, static_cast<off_t>(offset + done));
-            if (got <= 0) return false;
+            const ssize_t got =
+                pread(descriptor_, bytes.data() + done, count - done, static_cast<off_t>(offset + done));
+            if (got <= 0) {
+                return false;
+            }
             done += static_cast<size_t>(got);
         }
         return true;
@@ -147,9 +156,9 @@ SectionHeader readSectionHeader(ByteReader& reader) {
     header.offset = readAddress(reader);
     header.size = readAddress(reader);
     header.link = reader.readU32();
-    reader.readU32();       // sh_info
-    readAddress(reader);    // sh_addralign
-    readAddress(reader);    // sh_entsize
+    reader.readU32();     // sh_info
+    readAddress(reader);  // sh_addralign
+    readAddress(reader);  // sh_entsize
     return header;
 }
 
@@ -194,7 +203,9 @@ bool readResourceSection(const LoadedModule& module, std::vector<uint8_t>& bytes
         error = "ELF header: " + header.error();
         return false;
     }
-    if (sectionTableOffset == 0) return true;  // no section headers, so no resources to find
+    if (sectionTableOffset == 0) {
+        return true;  // no section headers, so no resources to find
+    }
     if (sectionHeaderSize != kSectionHeaderSize) {
         error = "unexpected ELF section header size";
         return false;
@@ -209,8 +220,12 @@ bool readResourceSection(const LoadedModule& module, std::vector<uint8_t>& bytes
     }
     ByteReader firstReader(tableBytes.data(), tableBytes.size());
     const SectionHeader first = readSectionHeader(firstReader);
-    if (sectionCount == 0) sectionCount = first.size;
-    if (namesIndex == SHN_XINDEX) namesIndex = first.link;
+    if (sectionCount == 0) {
+        sectionCount = first.size;
+    }
+    if (namesIndex == SHN_XINDEX) {
+        namesIndex = first.link;
+    }
     if (sectionCount > fileSize / kSectionHeaderSize ||
         !fitsInFile(sectionTableOffset, sectionCount * kSectionHeaderSize, fileSize) ||
         !file.read(sectionTableOffset, static_cast<size_t>(sectionCount * kSectionHeaderSize), tableBytes)) {
@@ -220,7 +235,9 @@ bool readResourceSection(const LoadedModule& module, std::vector<uint8_t>& bytes
     ByteReader table(tableBytes.data(), tableBytes.size());
     std::vector<SectionHeader> sections;
     sections.reserve(static_cast<size_t>(sectionCount));
-    for (uint64_t i = 0; i < sectionCount; ++i) sections.push_back(readSectionHeader(table));
+    for (uint64_t i = 0; i < sectionCount; ++i) {
+        sections.push_back(readSectionHeader(table));
+    }
     if (!table.ok() || namesIndex >= sections.size()) {
         error = "ELF section table is malformed";
         return false;
@@ -246,12 +263,12 @@ bool readResourceSection(const LoadedModule& module, std::vector<uint8_t>& bytes
         // The section must lie inside one readable loaded segment of this module.
         const uintptr_t start = module.bias + static_cast<uintptr_t>(section.address);
         const uintptr_t size = static_cast<uintptr_t>(section.size);
-        const bool mapped = start >= module.bias && std::any_of(module.segments.begin(), module.segments.end(),
-                                                                [&](const LoadedSegment& segment) {
-                                                                    return segment.readable && start >= segment.start &&
-                                                                           start <= segment.end &&
-                                                                           size <= segment.end - start;
-                                                                });
+        const bool mapped =
+            start >= module.bias &&
+            std::any_of(module.segments.begin(), module.segments.end(), [&](const LoadedSegment& segment) {
+                return segment.readable && start >= segment.start && start <= segment.end &&
+                       size <= segment.end - start;
+            });
         if (!mapped) {
             error = "the .rsrc section is not inside the loaded image";
             return false;
@@ -295,11 +312,14 @@ std::string baseName(const std::string& path) {
 
 std::shared_ptr<const ModuleResources> moduleResources(HINSTANCE instance) {
     LoadedModule module;
-    if (!findModule(instance, module)) return nullptr;
+    if (!findModule(instance, module)) {
+        return nullptr;
+    }
     {
         std::lock_guard<std::mutex> lock(cacheMutex());
         for (const CacheEntry& entry : cache()) {
-            if (entry.base == module.base && entry.name == module.name && entry.programHeaders == module.programHeaders) {
+            if (entry.base == module.base && entry.name == module.name &&
+                entry.programHeaders == module.programHeaders) {
                 return entry.resources;
             }
         }
@@ -347,7 +367,9 @@ Parsed<VersionInfo> readVersionInfo(HINSTANCE instance) {
         return missing;
     }
     for (const ResourceEntry& entry : resources->index.entries) {
-        if (entry.type.isOrdinal(kResourceTypeVersion)) return parseVersionInfo(entry.data);
+        if (entry.type.isOrdinal(kResourceTypeVersion)) {
+            return parseVersionInfo(entry.data);
+        }
     }
     missing.error = "the module has no version block";
     return missing;
@@ -356,11 +378,17 @@ Parsed<VersionInfo> readVersionInfo(HINSTANCE instance) {
 std::optional<std::string> loadString(HINSTANCE instance, UINT id) {
     const auto resources = moduleResources(instance);
     const UINT block = id / kStringsPerBlock + 1;
-    if (!resources || block > 0xFFFF) return std::nullopt;
+    if (!resources || block > 0xFFFF) {
+        return std::nullopt;
+    }
     const ResourceEntry* entry = resources->index.find(kResourceTypeString, static_cast<uint16_t>(block));
-    if (entry == nullptr) return std::nullopt;
+    if (entry == nullptr) {
+        return std::nullopt;
+    }
     const auto text = stringFromTableBlock(entry->data, id % kStringsPerBlock);
-    if (!text || text->empty()) return std::nullopt;
+    if (!text || text->empty()) {
+        return std::nullopt;
+    }
     return ansiFromUtf16(*text);
 }
 
@@ -368,7 +396,9 @@ HINSTANCE moduleHandleOf(const void* address) {
     const auto where = reinterpret_cast<uintptr_t>(address);
     for (const LoadedModule& module : loadedModules()) {
         for (const LoadedSegment& segment : module.segments) {
-            if (where >= segment.start && where < segment.end) return reinterpret_cast<HINSTANCE>(module.base);
+            if (where >= segment.start && where < segment.end) {
+                return reinterpret_cast<HINSTANCE>(module.base);
+            }
         }
     }
     return nullptr;
@@ -384,10 +414,14 @@ std::string moduleFileName(HINSTANCE instance) {
 using namespace win32;
 
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {
-    if (buffer == nullptr || bufferMax <= 0) return 0;
+    if (buffer == nullptr || bufferMax <= 0) {
+        return 0;
+    }
     const auto text = loadString(instance, id);
     const size_t count = text ? std::min(text->size(), static_cast<size_t>(bufferMax) - 1) : 0;
-    if (count != 0) std::memcpy(buffer, text->data(), count);
+    if (count != 0) {
+        std::memcpy(buffer, text->data(), count);
+    }
     buffer[count] = '\0';
     return static_cast<int>(count);
 }
@@ -407,15 +441,21 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
     const bool withPath = wanted.find('/') != std::string::npos;
     for (const LoadedModule& module : loadedModules()) {
         const std::string path = displayPath(module);
-        if (path.empty()) continue;
+        if (path.empty()) {
+            continue;
+        }
         const bool match = withPath ? path == wanted : sameIgnoringAsciiCase(baseName(path), wanted);
-        if (match) return reinterpret_cast<HMODULE>(module.base);
+        if (match) {
+            return reinterpret_cast<HMODULE>(module.base);
+        }
     }
     return nullptr;
 }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
-    if (fileName == nullptr || size == 0) return 0;
+    if (fileName == nullptr || size == 0) {
+        return 0;
+    }
     const std::string path = moduleFileName(module);
     if (path.empty()) {
         fileName[0] = '\0';

@@ -33,7 +33,9 @@ constexpr uint32_t kFixedFileInfoSignature = 0xFEEF04BD;
 constexpr size_t kFixedFileInfoSize = 52;
 
 bool sameIgnoringAsciiCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size()) {
+        return false;
+    }
     for (size_t i = 0; i < a.size(); ++i) {
         if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
             return false;
@@ -94,18 +96,25 @@ ResourceName ResourceName::fromName(std::string value) {
 }
 
 bool ResourceName::operator==(const ResourceName& other) const {
-    if (kind != other.kind) return false;
+    if (kind != other.kind) {
+        return false;
+    }
     switch (kind) {
-        case Kind::None: return true;
-        case Kind::Ordinal: return ordinal == other.ordinal;
-        case Kind::Name: return sameIgnoringAsciiCase(name, other.name);
+    case Kind::None:
+        return true;
+    case Kind::Ordinal:
+        return ordinal == other.ordinal;
+    case Kind::Name:
+        return sameIgnoringAsciiCase(name, other.name);
     }
     return false;
 }
 
 const ResourceEntry* ResourceIndex::find(uint16_t type, const ResourceName& name) const {
     for (const ResourceEntry& entry : entries) {
-        if (entry.type.isOrdinal(type) && entry.name == name) return &entry;
+        if (entry.type.isOrdinal(type) && entry.name == name) {
+            return &entry;
+        }
     }
     return nullptr;
 }
@@ -116,7 +125,9 @@ ResourceIndex parseResourceFile(ByteView bytes) {
     while (!reader.atEnd()) {
         const size_t entryStart = reader.offset();
         const ByteView rest{bytes.data + entryStart, reader.remaining()};
-        if (allZero(rest)) break;  // section padding after the last entry
+        if (allZero(rest)) {
+            break;  // section padding after the last entry
+        }
 
         const size_t dataSize = reader.readU32();
         const size_t headerSize = reader.readU32();
@@ -125,7 +136,9 @@ ResourceIndex parseResourceFile(ByteView bytes) {
         } else if (headerSize > reader.size() - entryStart || dataSize > reader.size() - entryStart - headerSize) {
             reader.fail("resource entry extends past the end of the data");
         }
-        if (!reader.ok()) break;
+        if (!reader.ok()) {
+            break;
+        }
 
         // Names and fields after them must lie inside the declared header.
         ByteReader header = reader.sub(entryStart + kEntrySizeFieldsSize, headerSize - kEntrySizeFieldsSize);
@@ -147,7 +160,9 @@ ResourceIndex parseResourceFile(ByteView bytes) {
 
         // The file's first entry is an empty one of type 0 that marks the format.
         const bool formatMarker = entry.type.isOrdinal(0) && dataSize == 0;
-        if (!formatMarker) index.entries.push_back(std::move(entry));
+        if (!formatMarker) {
+            index.entries.push_back(std::move(entry));
+        }
 
         reader.seek(entryStart + headerSize + dataSize);
         reader.alignTo(4);
@@ -161,13 +176,20 @@ ResourceIndex parseResourceFile(ByteView bytes) {
 
 std::string predefinedClassName(uint16_t ordinal) {
     switch (ordinal) {
-        case 0x0080: return "Button";
-        case 0x0081: return "Edit";
-        case 0x0082: return "Static";
-        case 0x0083: return "ListBox";
-        case 0x0084: return "ScrollBar";
-        case 0x0085: return "ComboBox";
-        default: return "";
+    case 0x0080:
+        return "Button";
+    case 0x0081:
+        return "Edit";
+    case 0x0082:
+        return "Static";
+    case 0x0083:
+        return "ListBox";
+    case 0x0084:
+        return "ScrollBar";
+    case 0x0085:
+        return "ComboBox";
+    default:
+        return "";
     }
 }
 
@@ -206,7 +228,9 @@ Parsed<DialogTemplate> parseDialogTemplate(ByteView bytes) {
         }
         dialog.typeface = ansiFromUtf16(reader.readUtf16z());
     }
-    if (!reader.ok()) return failure<DialogTemplate>(reader);
+    if (!reader.ok()) {
+        return failure<DialogTemplate>(reader);
+    }
 
     if (!fitsRecords(itemCount, dialog.extended ? kMinimumItemExSize : kMinimumItemSize, reader.remaining())) {
         reader.fail("more controls declared than the template can hold");
@@ -247,18 +271,24 @@ Parsed<DialogTemplate> parseDialogTemplate(ByteView bytes) {
             creationBytes = creationCount - 2;
         }
         const ByteView creation = reader.readBytes(creationBytes);
-        if (!reader.ok()) break;
+        if (!reader.ok()) {
+            break;
+        }
         item.creationData.assign(creation.data, creation.data + creation.size);
         dialog.items.push_back(std::move(item));
     }
-    if (!reader.ok()) return failure<DialogTemplate>(reader);
+    if (!reader.ok()) {
+        return failure<DialogTemplate>(reader);
+    }
     Parsed<DialogTemplate> result;
     result.value = std::move(dialog);
     return result;
 }
 
 std::optional<std::u16string> stringFromTableBlock(ByteView block, unsigned index) {
-    if (index >= kStringsPerBlock) return std::nullopt;
+    if (index >= kStringsPerBlock) {
+        return std::nullopt;
+    }
     ByteReader reader(block);
     for (unsigned i = 0; i < index; ++i) {
         const size_t length = reader.readU16();
@@ -266,11 +296,15 @@ std::optional<std::u16string> stringFromTableBlock(ByteView block, unsigned inde
     }
     const size_t length = reader.readU16();
     const ByteView units = reader.readBytes(length * 2);
-    if (!reader.ok()) return std::nullopt;
+    if (!reader.ok()) {
+        return std::nullopt;
+    }
     std::u16string text;
     text.reserve(length);
     ByteReader textReader(units);
-    for (size_t i = 0; i < length; ++i) text.push_back(static_cast<char16_t>(textReader.readU16()));
+    for (size_t i = 0; i < length; ++i) {
+        text.push_back(static_cast<char16_t>(textReader.readU16()));
+    }
     return text;
 }
 
@@ -282,7 +316,7 @@ struct VersionNode {
     std::u16string key;
     uint16_t type = 0;
     uint16_t valueLength = 0;
-    ByteView value;     // text nodes: the UTF-16 units up to the node's end
+    ByteView value;  // text nodes: the UTF-16 units up to the node's end
     size_t childrenStart = 0;
     size_t end = 0;
 };
@@ -294,7 +328,9 @@ bool readVersionNode(ByteReader& reader, VersionNode& node) {
     const size_t length = reader.readU16();
     node.valueLength = reader.readU16();
     node.type = reader.readU16();
-    if (!reader.ok()) return false;
+    if (!reader.ok()) {
+        return false;
+    }
     if (length < kVersionNodeHeaderSize || length > reader.size() - start) {
         return reader.fail("version node length outside its parent");
     }
@@ -313,7 +349,9 @@ bool readVersionNode(ByteReader& reader, VersionNode& node) {
     }
     inside.alignTo(4);
     node.childrenStart = inside.offset();
-    if (!inside.ok()) return reader.fail("version node: " + inside.error());
+    if (!inside.ok()) {
+        return reader.fail("version node: " + inside.error());
+    }
     reader.seek(node.end);
     return reader.ok();
 }
@@ -325,11 +363,15 @@ bool forEachChild(ByteReader& block, const VersionNode& parent, Visit visit) {
     children.seek(parent.childrenStart);
     while (children.ok() && children.offset() < parent.end) {
         VersionNode child;
-        if (!readVersionNode(children, child)) break;
+        if (!readVersionNode(children, child)) {
+            break;
+        }
         visit(child);
         children.alignTo(4);
     }
-    if (!children.ok()) return block.fail(children.error());
+    if (!children.ok()) {
+        return block.fail(children.error());
+    }
     return true;
 }
 
@@ -338,7 +380,9 @@ std::u16string textValue(ByteView value) {
     std::u16string text;
     while (reader.remaining() >= 2) {
         const char16_t unit = static_cast<char16_t>(reader.readU16());
-        if (unit == 0) break;
+        if (unit == 0) {
+            break;
+        }
         text.push_back(unit);
     }
     return text;
@@ -349,7 +393,9 @@ std::u16string textValue(ByteView value) {
 Parsed<VersionInfo> parseVersionInfo(ByteView bytes) {
     ByteReader block(bytes);
     VersionNode root;
-    if (!readVersionNode(block, root)) return failure<VersionInfo>(block);
+    if (!readVersionNode(block, root)) {
+        return failure<VersionInfo>(block);
+    }
     if (root.key != u"VS_VERSION_INFO") {
         block.fail("version block does not start with VS_VERSION_INFO");
         return failure<VersionInfo>(block);
@@ -397,7 +443,9 @@ Parsed<VersionInfo> parseVersionInfo(ByteView bytes) {
             });
         } else if (section.key == u"VarFileInfo") {
             forEachChild(block, section, [&](const VersionNode& var) {
-                if (var.key != u"Translation") return;
+                if (var.key != u"Translation") {
+                    return;
+                }
                 ByteReader pairs(var.value);
                 while (pairs.remaining() >= 4) {
                     const uint16_t language = pairs.readU16();
@@ -407,7 +455,9 @@ Parsed<VersionInfo> parseVersionInfo(ByteView bytes) {
             });
         }
     });
-    if (!block.ok()) return failure<VersionInfo>(block);
+    if (!block.ok()) {
+        return failure<VersionInfo>(block);
+    }
     Parsed<VersionInfo> result;
     result.value = std::move(info);
     return result;
@@ -416,7 +466,9 @@ Parsed<VersionInfo> parseVersionInfo(ByteView bytes) {
 std::string VersionInfo::value(const std::string& key) const {
     for (const VersionStringTable& table : stringTables) {
         for (const auto& pair : table.strings) {
-            if (pair.first == key) return pair.second;
+            if (pair.first == key) {
+                return pair.second;
+            }
         }
     }
     return "";

@@ -38,7 +38,7 @@ struct Window {
     LONG_PTR messageResult = 0;  // DWLP_MSGRESULT
     LONG_PTR dialogUser = 0;     // DWLP_USER
     int resourceId = -1;
-    int defaultButtonId = 0;     // set by DM_SETDEFID; 0 means the template's BS_DEFPUSHBUTTON
+    int defaultButtonId = 0;  // set by DM_SETDEFID; 0 means the template's BS_DEFPUSHBUTTON
     bool ended = false;
     INT_PTR endResult = 0;
 

@@ -33,7 +33,7 @@ struct WindowSystem {
     std::mutex mutex;
     std::map<uintptr_t, WindowPtr> windows;  // ordered by handle, i.e. by creation
     uintptr_t nextHandle = kHostMainWindowHandle + kHandleStep;
-    std::vector<HWND> activation;            // the active window last
+    std::vector<HWND> activation;  // the active window last
     std::deque<MSG> posted;
 };
 
@@ -47,8 +47,12 @@ uintptr_t fromHandle(HWND handle) { return reinterpret_cast<uintptr_t>(handle); 
 
 bool isDescendantOf(HWND window, HWND ancestor) {
     for (WindowPtr current = findWindow(window); current; current = findWindow(current->parent)) {
-        if (current->handle == ancestor) return true;
-        if (!current->isChild()) break;
+        if (current->handle == ancestor) {
+            return true;
+        }
+        if (!current->isChild()) {
+            break;
+        }
     }
     return false;
 }
@@ -57,7 +61,9 @@ HWND topLevelAncestor(HWND window) {
     WindowPtr current = findWindow(window);
     while (current && current->isChild()) {
         WindowPtr parent = findWindow(current->parent);
-        if (!parent) break;
+        if (!parent) {
+            break;
+        }
         current = parent;
     }
     return current ? current->handle : nullptr;
@@ -69,7 +75,9 @@ void destroyTree(const WindowPtr& window) {
     SendMessageA(window->handle, WM_DESTROY, 0, 0);
     const std::vector<HWND> children = window->children;
     for (HWND child : children) {
-        if (WindowPtr record = findWindow(child); record && !record->destroying) destroyTree(record);
+        if (WindowPtr record = findWindow(child); record && !record->destroying) {
+            destroyTree(record);
+        }
     }
     discardPostedMessages(window->handle);
     deactivate(window->handle);
@@ -82,7 +90,9 @@ void destroyTree(const WindowPtr& window) {
 }
 
 size_t copyText(const std::string& text, char* buffer, size_t capacity) {
-    if (buffer == nullptr || capacity == 0) return 0;
+    if (buffer == nullptr || capacity == 0) {
+        return 0;
+    }
     const size_t count = std::min(text.size(), capacity - 1);
     std::memcpy(buffer, text.data(), count);
     buffer[count] = '\0';
@@ -92,7 +102,9 @@ size_t copyText(const std::string& text, char* buffer, size_t capacity) {
 }  // namespace
 
 WindowPtr findWindow(HWND handle) {
-    if (handle == nullptr) return nullptr;
+    if (handle == nullptr) {
+        return nullptr;
+    }
     hostMainWindow();
     std::lock_guard<std::mutex> lock(windowSystem().mutex);
     const auto found = windowSystem().windows.find(fromHandle(handle));
@@ -108,7 +120,9 @@ HWND addWindow(Window window) {
         windowSystem().windows.emplace(fromHandle(record->handle), record);
     }
     if (record->isChild()) {
-        if (WindowPtr parent = findWindow(record->parent)) parent->children.push_back(record->handle);
+        if (WindowPtr parent = findWindow(record->parent)) {
+            parent->children.push_back(record->handle);
+        }
     }
     return record->handle;
 }
@@ -139,7 +153,9 @@ void activate(HWND window) {
 }
 
 void deactivate(HWND window) {
-    if (window == hostMainWindow()) return;
+    if (window == hostMainWindow()) {
+        return;
+    }
     std::lock_guard<std::mutex> lock(windowSystem().mutex);
     auto& order = windowSystem().activation;
     order.erase(std::remove(order.begin(), order.end(), window), order.end());
@@ -153,14 +169,20 @@ RECT frameInsets(DWORD style, DWORD exStyle) {
     } else if ((style & WS_BORDER) != 0) {
         side = kThinBorder;
     }
-    if ((exStyle & WS_EX_CLIENTEDGE) != 0) side += kClientEdge;
+    if ((exStyle & WS_EX_CLIENTEDGE) != 0) {
+        side += kClientEdge;
+    }
     top = side;
-    if ((style & WS_CHILD) == 0 && (style & WS_CAPTION) == WS_CAPTION) top += kCaptionHeight;
+    if ((style & WS_CHILD) == 0 && (style & WS_CAPTION) == WS_CAPTION) {
+        top += kCaptionHeight;
+    }
     return RECT{side, top, side, side};
 }
 
 RECT screenRect(const Window& window) {
-    if (!window.isChild()) return window.rect;
+    if (!window.isChild()) {
+        return window.rect;
+    }
     WindowPtr parent = findWindow(window.parent);
     const POINT origin = parent ? clientOrigin(*parent) : POINT{0, 0};
     return RECT{window.rect.left + origin.x, window.rect.top + origin.y, window.rect.right + origin.x,
@@ -178,7 +200,9 @@ LONG dialogUnitsToPixelsY(LONG units) { return static_cast<LONG>(std::lround(uni
 
 void setWindowText(HWND window, const std::string& text) {
     WindowPtr record = findWindow(window);
-    if (!record || record->text == text) return;
+    if (!record || record->text == text) {
+        return;
+    }
     record->text = text;
     desktop().windowTextChanged(window, text);
 }
@@ -187,7 +211,9 @@ bool dispatchNextPostedMessage() {
     MSG message{};
     {
         std::lock_guard<std::mutex> lock(windowSystem().mutex);
-        if (windowSystem().posted.empty()) return false;
+        if (windowSystem().posted.empty()) {
+            return false;
+        }
         message = windowSystem().posted.front();
         windowSystem().posted.pop_front();
     }
@@ -221,14 +247,18 @@ HWND GetActiveWindow(void) {
         order = windowSystem().activation;
     }
     for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        if (findWindow(*it)) return *it;
+        if (findWindow(*it)) {
+            return *it;
+        }
     }
     return hostMainWindow();
 }
 
 HWND SetActiveWindow(HWND window) {
     const HWND topLevel = topLevelAncestor(window);
-    if (topLevel == nullptr) return nullptr;
+    if (topLevel == nullptr) {
+        return nullptr;
+    }
     const HWND previous = GetActiveWindow();
     activate(topLevel);
     return previous;
@@ -243,14 +273,20 @@ BOOL IsWindow(HWND window) { return findWindow(window) ? TRUE : FALSE; }
 
 BOOL DestroyWindow(HWND window) {
     WindowPtr record = findWindow(window);
-    if (!record || record->kind == WindowKind::HostMain || record->destroying) return FALSE;
+    if (!record || record->kind == WindowKind::HostMain || record->destroying) {
+        return FALSE;
+    }
     record->destroying = true;
     // Owned windows go first.
     for (HWND owned : win32::topLevelWindows()) {
         WindowPtr ownedRecord = findWindow(owned);
-        if (ownedRecord && ownedRecord->parent == window && !ownedRecord->destroying) DestroyWindow(owned);
+        if (ownedRecord && ownedRecord->parent == window && !ownedRecord->destroying) {
+            DestroyWindow(owned);
+        }
     }
-    if (!record->isChild()) win32::desktop().windowDestroyed(window);
+    if (!record->isChild()) {
+        win32::desktop().windowDestroyed(window);
+    }
     record->style &= ~static_cast<DWORD>(WS_VISIBLE);
     destroyTree(record);
     return TRUE;
@@ -258,11 +294,15 @@ BOOL DestroyWindow(HWND window) {
 
 BOOL ShowWindow(HWND window, int command) {
     WindowPtr record = findWindow(window);
-    if (!record) return FALSE;
+    if (!record) {
+        return FALSE;
+    }
     const bool wasVisible = record->isVisible();
     const bool show = command != SW_HIDE;
     if (show == wasVisible) {
-        if (show && !record->isChild()) activate(window);
+        if (show && !record->isChild()) {
+            activate(window);
+        }
         return wasVisible ? TRUE : FALSE;
     }
     if (show) {
@@ -271,7 +311,9 @@ BOOL ShowWindow(HWND window, int command) {
         record->style &= ~static_cast<DWORD>(WS_VISIBLE);
     }
     SendMessageA(window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-    if (!IsWindow(window)) return wasVisible ? TRUE : FALSE;
+    if (!IsWindow(window)) {
+        return wasVisible ? TRUE : FALSE;
+    }
     if (record->isChild()) {
         if (show && IsWindowVisible(window)) {
             SendMessageA(window, WM_PAINT, 0, 0);
@@ -280,7 +322,9 @@ BOOL ShowWindow(HWND window, int command) {
     } else if (show) {
         activate(window);
         paintChildren(window);
-        if (IsWindow(window)) win32::desktop().windowShown(window);
+        if (IsWindow(window)) {
+            win32::desktop().windowShown(window);
+        }
     } else {
         deactivate(window);
     }
@@ -289,22 +333,30 @@ BOOL ShowWindow(HWND window, int command) {
 
 BOOL IsWindowVisible(HWND window) {
     for (WindowPtr current = findWindow(window); current; current = findWindow(current->parent)) {
-        if (!current->isVisible()) return FALSE;
-        if (!current->isChild()) return TRUE;
+        if (!current->isVisible()) {
+            return FALSE;
+        }
+        if (!current->isChild()) {
+            return TRUE;
+        }
     }
     return FALSE;
 }
 
 BOOL EnableWindow(HWND window, BOOL enable) {
     WindowPtr record = findWindow(window);
-    if (!record) return FALSE;
+    if (!record) {
+        return FALSE;
+    }
     const bool wasDisabled = !record->isEnabled();
     if (enable) {
         record->style &= ~static_cast<DWORD>(WS_DISABLED);
     } else {
         record->style |= WS_DISABLED;
     }
-    if (wasDisabled == (enable != FALSE)) SendMessageA(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
+    if (wasDisabled == (enable != FALSE)) {
+        SendMessageA(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
+    }
     return wasDisabled ? TRUE : FALSE;
 }
 
@@ -315,14 +367,18 @@ BOOL IsWindowEnabled(HWND window) {
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
     WindowPtr record = findWindow(window);
-    if (!record || rect == nullptr) return FALSE;
+    if (!record || rect == nullptr) {
+        return FALSE;
+    }
     *rect = screenRect(*record);
     return TRUE;
 }
 
 BOOL GetClientRect(HWND window, LPRECT rect) {
     WindowPtr record = findWindow(window);
-    if (!record || rect == nullptr) return FALSE;
+    if (!record || rect == nullptr) {
+        return FALSE;
+    }
     const RECT insets = frameInsets(record->style, record->exStyle);
     const LONG width = record->rect.right - record->rect.left - insets.left - insets.right;
     const LONG height = record->rect.bottom - record->rect.top - insets.top - insets.bottom;
@@ -332,10 +388,14 @@ BOOL GetClientRect(HWND window, LPRECT rect) {
 
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
     WindowPtr record = findWindow(window);
-    if (!record) return FALSE;
+    if (!record) {
+        return FALSE;
+    }
     record->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
     if (repaint && IsWindowVisible(window)) {
-        if (record->isChild()) SendMessageA(window, WM_PAINT, 0, 0);
+        if (record->isChild()) {
+            SendMessageA(window, WM_PAINT, 0, 0);
+        }
         paintChildren(window);
     }
     return TRUE;
@@ -344,96 +404,145 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) 
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     (void)insertAfter;  // one layer of windows: the z-order is not modelled
     WindowPtr record = findWindow(window);
-    if (!record) return FALSE;
+    if (!record) {
+        return FALSE;
+    }
     const RECT old = record->rect;
     const LONG left = (flags & SWP_NOMOVE) != 0 ? old.left : x;
     const LONG top = (flags & SWP_NOMOVE) != 0 ? old.top : y;
     const LONG width = (flags & SWP_NOSIZE) != 0 ? old.right - old.left : std::max(cx, 0);
     const LONG height = (flags & SWP_NOSIZE) != 0 ? old.bottom - old.top : std::max(cy, 0);
     record->rect = RECT{left, top, left + width, top + height};
-    if ((flags & SWP_NOACTIVATE) == 0 && !record->isChild() && record->isVisible()) activate(window);
+    if ((flags & SWP_NOACTIVATE) == 0 && !record->isChild() && record->isVisible()) {
+        activate(window);
+    }
     return TRUE;
 }
 
 BOOL MapDialogRect(HWND dialog, LPRECT rect) {
     WindowPtr record = findWindow(dialog);
-    if (!record || record->kind != WindowKind::Dialog || rect == nullptr) return FALSE;
+    if (!record || record->kind != WindowKind::Dialog || rect == nullptr) {
+        return FALSE;
+    }
     *rect = RECT{dialogUnitsToPixelsX(rect->left), dialogUnitsToPixelsY(rect->top), dialogUnitsToPixelsX(rect->right),
                  dialogUnitsToPixelsY(rect->bottom)};
     return TRUE;
 }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
-    if (!IsWindow(window)) return FALSE;
+    if (!IsWindow(window)) {
+        return FALSE;
+    }
     return SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;
 }
 
 int GetWindowTextA(HWND window, LPSTR buffer, int maxCount) {
-    if (buffer == nullptr || maxCount <= 0) return 0;
+    if (buffer == nullptr || maxCount <= 0) {
+        return 0;
+    }
     buffer[0] = '\0';
-    if (!IsWindow(window)) return 0;
+    if (!IsWindow(window)) {
+        return 0;
+    }
     return static_cast<int>(
         SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(maxCount), reinterpret_cast<LPARAM>(buffer)));
 }
 
 int GetWindowTextLengthA(HWND window) {
-    if (!IsWindow(window)) return 0;
+    if (!IsWindow(window)) {
+        return 0;
+    }
     return static_cast<int>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0));
 }
 
 LONG_PTR GetWindowLongPtrA(HWND window, int index) {
     WindowPtr record = findWindow(window);
-    if (!record) return 0;
+    if (!record) {
+        return 0;
+    }
     const bool dialog = record->kind == WindowKind::Dialog;
     switch (index) {
-        case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(record->windowProc);
-        case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(record->instance);
-        case GWLP_ID: return record->id;
-        case GWL_STYLE: return static_cast<LONG_PTR>(record->style);
-        case GWL_EXSTYLE: return static_cast<LONG_PTR>(record->exStyle);
-        case GWLP_USERDATA: return record->userData;
-        case DWLP_MSGRESULT: return dialog ? record->messageResult : 0;
-        case DWLP_DLGPROC: return dialog ? reinterpret_cast<LONG_PTR>(record->dialogProc) : 0;
-        case DWLP_USER: return dialog ? record->dialogUser : 0;
-        default: return 0;
+    case GWLP_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(record->windowProc);
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(record->instance);
+    case GWLP_ID:
+        return record->id;
+    case GWL_STYLE:
+        return static_cast<LONG_PTR>(record->style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG_PTR>(record->exStyle);
+    case GWLP_USERDATA:
+        return record->userData;
+    case DWLP_MSGRESULT:
+        return dialog ? record->messageResult : 0;
+    case DWLP_DLGPROC:
+        return dialog ? reinterpret_cast<LONG_PTR>(record->dialogProc) : 0;
+    case DWLP_USER:
+        return dialog ? record->dialogUser : 0;
+    default:
+        return 0;
     }
 }
 
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
     WindowPtr record = findWindow(window);
-    if (!record) return 0;
+    if (!record) {
+        return 0;
+    }
     const LONG_PTR previous = GetWindowLongPtrA(window, index);
     const bool dialog = record->kind == WindowKind::Dialog;
     switch (index) {
-        case GWLP_WNDPROC:
-            if (value == 0) return 0;
-            record->windowProc = reinterpret_cast<WNDPROC>(value);
-            break;
-        case GWLP_HINSTANCE: record->instance = reinterpret_cast<HINSTANCE>(value); break;
-        case GWLP_ID: record->id = static_cast<int>(value); break;
-        case GWL_STYLE: record->style = static_cast<DWORD>(value); break;
-        case GWL_EXSTYLE: record->exStyle = static_cast<DWORD>(value); break;
-        case GWLP_USERDATA: record->userData = value; break;
-        case DWLP_MSGRESULT:
-            if (!dialog) return 0;
-            record->messageResult = value;
-            break;
-        case DWLP_DLGPROC:
-            if (!dialog) return 0;
-            record->dialogProc = reinterpret_cast<DLGPROC>(value);
-            break;
-        case DWLP_USER:
-            if (!dialog) return 0;
-            record->dialogUser = value;
-            break;
-        default: return 0;
+    case GWLP_WNDPROC:
+        if (value == 0) {
+            return 0;
+        }
+        record->windowProc = reinterpret_cast<WNDPROC>(value);
+        break;
+    case GWLP_HINSTANCE:
+        record->instance = reinterpret_cast<HINSTANCE>(value);
+        break;
+    case GWLP_ID:
+        record->id = static_cast<int>(value);
+        break;
+    case GWL_STYLE:
+        record->style = static_cast<DWORD>(value);
+        break;
+    case GWL_EXSTYLE:
+        record->exStyle = static_cast<DWORD>(value);
+        break;
+    case GWLP_USERDATA:
+        record->userData = value;
+        break;
+    case DWLP_MSGRESULT:
+        if (!dialog) {
+            return 0;
+        }
+        record->messageResult = value;
+        break;
+    case DWLP_DLGPROC:
+        if (!dialog) {
+            return 0;
+        }
+        record->dialogProc = reinterpret_cast<DLGPROC>(value);
+        break;
+    case DWLP_USER:
+        if (!dialog) {
+            return 0;
+        }
+        record->dialogUser = value;
+        break;
+    default:
+        return 0;
     }
     return previous;
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowPtr record = findWindow(window);
-    if (!record || record->windowProc == nullptr) return 0;
+    if (!record || record->windowProc == nullptr) {
+        return 0;
+    }
     const WNDPROC procedure = record->windowProc;
     return procedure(window, message, wParam, lParam);
 }
@@ -444,30 +553,40 @@ LRESULT CallWindowProcA(WNDPROC windowProc, HWND window, UINT message, WPARAM wP
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowPtr record = findWindow(window);
-    if (!record) return 0;
+    if (!record) {
+        return 0;
+    }
     switch (message) {
-        case WM_SETTEXT: {
-            const char* text = reinterpret_cast<const char*>(lParam);
-            setWindowText(window, text == nullptr ? std::string() : std::string(text));
-            return TRUE;
-        }
-        case WM_GETTEXT:
-            return static_cast<LRESULT>(copyText(record->text, reinterpret_cast<char*>(lParam), wParam));
-        case WM_GETTEXTLENGTH: return static_cast<LRESULT>(record->text.size());
-        case WM_CLOSE: DestroyWindow(window); return 0;
-        default: return 0;
+    case WM_SETTEXT: {
+        const char* text = reinterpret_cast<const char*>(lParam);
+        setWindowText(window, text == nullptr ? std::string() : std::string(text));
+        return TRUE;
+    }
+    case WM_GETTEXT:
+        return static_cast<LRESULT>(copyText(record->text, reinterpret_cast<char*>(lParam), wParam));
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(record->text.size());
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    default:
+        return 0;
     }
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (window != nullptr && !IsWindow(window)) return FALSE;
+    if (window != nullptr && !IsWindow(window)) {
+        return FALSE;
+    }
     std::lock_guard<std::mutex> lock(windowSystem().mutex);
     windowSystem().posted.push_back(MSG{window, message, wParam, lParam});
     return TRUE;
 }
 
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove) {
-    if (msg == nullptr) return FALSE;
+    if (msg == nullptr) {
+        return FALSE;
+    }
     std::vector<MSG> queued;
     {
         std::lock_guard<std::mutex> lock(windowSystem().mutex);
@@ -476,9 +595,13 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
     const bool anyMessage = filterMin == 0 && filterMax == 0;
     for (size_t i = 0; i < queued.size(); ++i) {
         const MSG& candidate = queued[i];
-        if (!anyMessage && (candidate.message < filterMin || candidate.message > filterMax)) continue;
+        if (!anyMessage && (candidate.message < filterMin || candidate.message > filterMax)) {
+            continue;
+        }
         // A window filter takes the window's messages and those of its children.
-        if (window != nullptr && !isDescendantOf(candidate.hwnd, window)) continue;
+        if (window != nullptr && !isDescendantOf(candidate.hwnd, window)) {
+            continue;
+        }
         *msg = candidate;
         if ((remove & PM_REMOVE) != 0) {
             std::lock_guard<std::mutex> lock(windowSystem().mutex);
@@ -487,7 +610,9 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
                 return m.hwnd == candidate.hwnd && m.message == candidate.message && m.wParam == candidate.wParam &&
                        m.lParam == candidate.lParam;
             });
-            if (found != queue.end()) queue.erase(found);
+            if (found != queue.end()) {
+                queue.erase(found);
+            }
         }
         return TRUE;
     }
@@ -495,7 +620,9 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
 }
 
 LRESULT DispatchMessageA(const MSG* msg) {
-    if (msg == nullptr || msg->hwnd == nullptr) return 0;
+    if (msg == nullptr || msg->hwnd == nullptr) {
+        return 0;
+    }
     return SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
@@ -527,7 +654,9 @@ std::vector<HWND> topLevelWindows() {
     std::lock_guard<std::mutex> lock(windowSystem().mutex);
     for (const auto& entry : windowSystem().windows) {
         const Window& record = *entry.second;
-        if (!record.isChild() && record.kind != WindowKind::HostMain) result.push_back(record.handle);
+        if (!record.isChild() && record.kind != WindowKind::HostMain) {
+            result.push_back(record.handle);
+        }
     }
     return result;
 }
