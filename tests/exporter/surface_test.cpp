@@ -289,6 +289,40 @@ TEST_F(SurfaceTest, NormalsPointWhereTheMeshNormalsPoint) {
     }
 }
 
+// A mesh may carry normals of its own (specified normals, as scene files give them): building the
+// normals keeps them, copies keep them, resizing the vertices drops them, and they are encoded.
+TEST_F(SurfaceTest, SpecifiedNormalsAreKeptAndEncoded) {
+    Mesh flat = triangle(Point3(0.0f, 0.0f, 0.0f), Point3(1.0f, 0.0f, 0.0f), Point3(0.0f, 1.0f, 0.0f), true);
+    const Point3 leaning(1.0f, 0.0f, 1.0f);  // 45 degrees from the face's +z, given at any length
+    EXPECT_FALSE(flat.setSpecifiedNormals(std::vector<Point3>(2, leaning))) << "one per vertex or none";
+    ASSERT_TRUE(flat.setSpecifiedNormals(std::vector<Point3>(3, leaning)));
+    flat.checkNormals(TRUE);
+    EXPECT_EQ(flat.getNormal(1), leaning.Normalize());
+    flat.setNormal(1, Point3(0.0f, 0.0f, 1.0f));
+    flat.buildNormals();
+    EXPECT_EQ(flat.getNormal(1), leaning.Normalize()) << "building takes the specified normals again";
+    Mesh copy = flat;
+    copy.InvalidateGeomCache();
+    copy.checkNormals(TRUE);
+    EXPECT_EQ(copy.getNormal(2), leaning.Normalize());
+    Mesh resized = flat;
+    resized.setNumVerts(3, TRUE);
+    resized.checkNormals(TRUE);
+    EXPECT_FALSE(resized.hasSpecifiedNormals());
+    EXPECT_EQ(resized.getNormal(1), Point3(0.0f, 0.0f, 1.0f)) << "built from the face again";
+
+    host::Scene scene;
+    scene.addNode("leaning")->setMesh(flat);
+    const ExportRun run = exportScene(scene);
+    ASSERT_TRUE(run.read.ok) << run.read.message;
+    for (int v = 0; v < 3; ++v) {
+        // 45 degrees from +z (pi/4 x 255/(2 pi) = 31.9) toward +x (azimuth 0).
+        const modelformat::Md3Vertex& stored = run.model().surfaces.at(0).frameVertices(0)[v];
+        EXPECT_EQ(stored.normalPolar, 31) << v;
+        EXPECT_EQ(stored.normalAzimuth, 0) << v;
+    }
+}
+
 TEST_F(SurfaceTest, CoordinatesBeyondTheFormatsRangeAreClampedWithOneWarning) {
     host::Scene scene;
     host::SceneNode* big = scene.addNode("big");

@@ -70,8 +70,10 @@ public:
     UVVert& getTVert(int i) { return tVerts[i]; }
 
     // Vertex normals. buildNormals computes them from the faces (the area-weighted average of
-    // the normals of the faces around each vertex); checkNormals builds them when they are
-    // missing; getNormal answers a vertex's normal, the zero vector when none is built.
+    // the normals of the faces around each vertex), or takes the specified normals when the mesh
+    // has them; checkNormals builds them when they are missing; getNormal answers a vertex's
+    // normal, the zero vector when none is built. setNormal changes a built normal until the next
+    // buildNormals.
     void buildNormals();
     void checkNormals(BOOL illum);
     void setNormal(int i, const Point3& normal);
@@ -80,6 +82,12 @@ public:
     // Stand-in only: models a mesh whose normals the host cannot construct, so that
     // buildNormals and checkNormals leave it without normals.
     void setNormalsUnavailable(BOOL unavailable);
+    // Stand-in only: normals that come with the mesh (a scene file's own), one per vertex, which
+    // buildNormals takes (unit length) instead of computing them from the faces. Refused (FALSE)
+    // unless there is one per vertex. Copies keep them; setNumVerts drops them.
+    BOOL setSpecifiedNormals(const std::vector<Point3>& normals);
+    BOOL hasSpecifiedNormals() const { return !specifiedNormals_.empty(); }
+    void clearSpecifiedNormals();
 
     void buildBoundingBox();
     Box3 getBoundingBox(Matrix3* tm = nullptr);
@@ -102,6 +110,7 @@ private:
     std::vector<UVVert> tVertStore_;
     std::vector<TVFace> tvFaceStore_;
     std::vector<Point3> normals_;
+    std::vector<Point3> specifiedNormals_;
     Point3 zeroNormal_;
     BOOL normalsBuilt_;
     BOOL normalsUnavailable_;

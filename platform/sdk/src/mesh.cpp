@@ -70,6 +70,7 @@ Mesh::Mesh(const Mesh& other)
       tVertStore_(other.tVertStore_),
       tvFaceStore_(other.tvFaceStore_),
       normals_(other.normals_),
+      specifiedNormals_(other.specifiedNormals_),
       normalsBuilt_(other.normalsBuilt_),
       normalsUnavailable_(other.normalsUnavailable_),
       bounds_(other.bounds_) {
@@ -86,6 +87,7 @@ Mesh& Mesh::operator=(const Mesh& other) {
         tVertStore_ = other.tVertStore_;
         tvFaceStore_ = other.tvFaceStore_;
         normals_ = other.normals_;
+        specifiedNormals_ = other.specifiedNormals_;
         normalsBuilt_ = other.normalsBuilt_;
         normalsUnavailable_ = other.normalsUnavailable_;
         bounds_ = other.bounds_;
@@ -121,6 +123,7 @@ BOOL resize(std::vector<T>& store, int& count, int newCount, BOOL keep) {
 BOOL Mesh::setNumVerts(int count, BOOL keep, BOOL /*synchSel*/) {
     const BOOL ok = resize(vertStore_, numVerts, count, keep);
     normals_.clear();
+    specifiedNormals_.clear();
     normalsBuilt_ = FALSE;
     syncPointers();
     return ok;
@@ -150,6 +153,13 @@ void Mesh::buildNormals() {
     if (normalsUnavailable_) {
         normals_.clear();
         normalsBuilt_ = FALSE;
+        return;
+    }
+    if (hasSpecifiedNormals()) {
+        normals_.resize(specifiedNormals_.size());
+        std::transform(specifiedNormals_.begin(), specifiedNormals_.end(), normals_.begin(),
+                       [](const Point3& n) { return n.Normalize(); });
+        normalsBuilt_ = TRUE;
         return;
     }
     normals_.assign(static_cast<size_t>(numVerts), Point3(0.0f, 0.0f, 0.0f));
@@ -204,6 +214,20 @@ void Mesh::setNormalsUnavailable(BOOL unavailable) {
         normals_.clear();
         normalsBuilt_ = FALSE;
     }
+}
+
+BOOL Mesh::setSpecifiedNormals(const std::vector<Point3>& normals) {
+    if (normals.size() != static_cast<size_t>(numVerts) || normals.empty()) {
+        return FALSE;
+    }
+    specifiedNormals_ = normals;
+    normalsBuilt_ = FALSE;  // the next checkNormals takes them
+    return TRUE;
+}
+
+void Mesh::clearSpecifiedNormals() {
+    specifiedNormals_.clear();
+    normalsBuilt_ = FALSE;
 }
 
 void Mesh::buildBoundingBox() {
