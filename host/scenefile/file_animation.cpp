@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <assimp/matrix3x3.inl>
 #include <assimp/matrix4x4.inl>
 #include <assimp/quaternion.inl>
 #include <assimp/vector3.inl>
@@ -115,6 +116,52 @@ aiQuaternion sampleQuatKeys(const std::vector<aiQuatKey>& keys, double time, Key
     return result.Normalize();
 }
 
+aiMatrix4x4 composeTransform(const aiVector3D& position, const aiQuaternion& rotation, const aiVector3D& scaling) {
+    const aiMatrix3x3 r = rotation.GetMatrix();
+    // Column j of the result is the rotation's column j times the scale along axis j.
+    return aiMatrix4x4(r.a1 * scaling.x, r.a2 * scaling.y, r.a3 * scaling.z, position.x,  //
+                       r.b1 * scaling.x, r.b2 * scaling.y, r.b3 * scaling.z, position.y,  //
+                       r.c1 * scaling.x, r.c2 * scaling.y, r.c3 * scaling.z, position.z,  //
+                       0.0f, 0.0f, 0.0f, 1.0f);
+}
+
+aiMatrix3x3 normalTransform(const aiMatrix4x4& m) {
+    // The cofactors of the upper 3x3: its inverse transpose times its determinant.
+    aiMatrix3x3 c(m.b2 * m.c3 - m.b3 * m.c2, m.b3 * m.c1 - m.b1 * m.c3, m.b1 * m.c2 - m.b2 * m.c1,  //
+                  m.a3 * m.c2 - m.a2 * m.c3, m.a1 * m.c3 - m.a3 * m.c1, m.a2 * m.c1 - m.a1 * m.c2,  //
+                  m.a2 * m.b3 - m.a3 * m.b2, m.a3 * m.b1 - m.a1 * m.b3, m.a1 * m.b2 - m.a2 * m.b1);
+    const float determinant = m.a1 * c.a1 + m.a2 * c.a2 + m.a3 * c.a3;
+    if (determinant < 0.0f) {
+        // A mirroring matrix turns the surface inside out: the normal follows it.
+        c = c * aiMatrix3x3(-1.0f, 0.0f, 0.0f, 0.0f, -1.0f, 0.0f, 0.0f, 0.0f, -1.0f);
+    }
+    return c;
+}
+
+void specifyNormals(Mesh& mesh, std::vector<Point3> normals) {
+    bool unusable = false;
+    for (Point3& n : normals) {
+        const float length = n.Length();
+        if (!(length > 0.0f) || !std::isfinite(length)) {
+            unusable = true;
+            n = Point3(0.0f, 0.0f, 0.0f);
+        } else {
+            n = n / length;
+        }
+    }
+    if (unusable) {
+        Mesh built = mesh;
+        built.clearSpecifiedNormals();
+        built.buildNormals();
+        for (size_t v = 0; v < normals.size(); ++v) {
+            if (normals[v].x == 0.0f && normals[v].y == 0.0f && normals[v].z == 0.0f) {
+                normals[v] = built.getNormal(static_cast<int>(v));
+            }
+        }
+    }
+    mesh.setSpecifiedNormals(normals);
+}
+
 Matrix3 toHostMatrix(const aiMatrix4x4& m) {
     // A column of assimp's matrix is the image of an axis; the host keeps it as a row.
     return Matrix3(Point3(m.a1, m.b1, m.c1), Point3(m.a2, m.b2, m.c2), Point3(m.a3, m.b3, m.c3),
@@ -147,8 +194,7 @@ const aiMatrix4x4& FileAnimation::localAt(int node, TimeValue time) {
                                                  channel.after, fileNode.restRotation);
     const aiVector3D scaling = sampleVectorKeys(channel.scalings, t, channel.scalingInterpolation, channel.before,
                                                 channel.after, fileNode.restScaling);
-    // Scale first, then rotation, then translation, as the keys mean.
-    cached.local = aiMatrix4x4(scaling, rotation, position);
+    cached.local = composeTransform(position, rotation, scaling);
     cached.localTime = time;
     cached.localValid = true;
     return cached.local;
@@ -204,6 +250,7 @@ std::vector<float> FileAnimation::morphWeightsAt(const DeformingMeshData& mesh, 
 
 void FileAnimation::deform(const DeformingMeshData& mesh, TimeValue time, Mesh& out) {
     std::vector<aiVector3D> positions = mesh.restPositions;
+    std::vector<aiVector3D> normals = mesh.restNormals;
 
     if (!mesh.targetOffsets.empty()) {
         std::vector<float> weights = morphWeightsAt(mesh, time);
@@ -228,6 +275,11 @@ void FileAnimation::deform(const DeformingMeshData& mesh, TimeValue time, Mesh& 
             for (size_t v = 0; v < positions.size(); ++v) {
                 positions[v] += offsets[v] * weight;
             }
+            // Normals blend as positions do; the sum is normalised at the end.
+            const std::vector<aiVector3D>& normalOffsets = mesh.targetNormalOffsets[target];
+            for (size_t v = 0; v < normalOffsets.size() && v < normals.size(); ++v) {
+                normals[v] += normalOffsets[v] * weight;
+            }
         }
     }
 
@@ -240,20 +292,37 @@ void FileAnimation::deform(const DeformingMeshData& mesh, TimeValue time, Mesh& 
         for (size_t b = 0; b < mesh.bones.size(); ++b) {
             boneMatrices[b] = toPlacingNode * worldAt(mesh.bones[b].node, time) * mesh.bones[b].offset;
         }
+        const bool withNormals = !normals.empty();
         for (size_t v = 0; v < positions.size(); ++v) {
             const std::uint32_t begin = mesh.influenceStart[v];
             const std::uint32_t end = mesh.influenceStart[v + 1];
             float total = 0.0f;
-            aiVector3D blended(0.0f, 0.0f, 0.0f);
+            aiVector3D moved(0.0f, 0.0f, 0.0f);
+            // The weighted sum of the bone matrices moves the vertex's neighbourhood; its normal
+            // goes through that sum's inverse transpose (the common scale of the weights is lost
+            // when normalising).
+            aiMatrix4x4 blended(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                                0.0f, 0.0f);
             for (std::uint32_t i = begin; i < end; ++i) {
                 const SkinInfluence& influence = mesh.influences[i];
-                blended += (boneMatrices[influence.bone] * positions[v]) * influence.weight;
+                const aiMatrix4x4& bone = boneMatrices[influence.bone];
+                moved += (bone * positions[v]) * influence.weight;
                 total += influence.weight;
+                if (withNormals) {
+                    for (unsigned row = 0; row < 3; ++row) {
+                        for (unsigned column = 0; column < 3; ++column) {
+                            blended[row][column] += bone[row][column] * influence.weight;
+                        }
+                    }
+                }
             }
             // Weights are normalised, as files do not all make them sum to one; a vertex no bone
             // holds stays where the mesh puts it.
             if (total > 0.0f) {
-                positions[v] = blended / total;
+                positions[v] = moved / total;
+                if (withNormals) {
+                    normals[v] = normalTransform(blended) * normals[v];
+                }
             }
         }
     }
@@ -262,6 +331,15 @@ void FileAnimation::deform(const DeformingMeshData& mesh, TimeValue time, Mesh& 
     for (size_t v = 0; v < positions.size(); ++v) {
         const aiVector3D p = mesh.toHost * positions[v];
         out.verts[v] = Point3(p.x, p.y, p.z);
+    }
+    if (!normals.empty()) {
+        const aiMatrix3x3 toHostNormals = normalTransform(mesh.toHost);
+        std::vector<Point3> hostNormals(normals.size());
+        for (size_t v = 0; v < normals.size(); ++v) {
+            const aiVector3D n = toHostNormals * normals[v];
+            hostNormals[v] = Point3(n.x, n.y, n.z);
+        }
+        specifyNormals(out, std::move(hostNormals));
     }
 }
 

@@ -56,11 +56,15 @@ struct SkinInfluence {
     float weight = 0.0f;
 };
 
-// A mesh whose vertices move: its fixed topology, rest positions, morph targets and skin.
+// A mesh whose vertices move: its fixed topology, rest positions and normals, morph targets and
+// skin, all per geometric vertex.
 struct DeformingMeshData {
     Mesh topology;  // faces, texture vertices and texture faces; vertices at rest
     std::vector<aiVector3D> restPositions;
+    std::vector<aiVector3D> restNormals;                 // the file's own; empty when it has none
     std::vector<std::vector<aiVector3D>> targetOffsets;  // per morph target: target minus rest
+    // Per morph target: its normals minus the rest normals, empty for a target without normals.
+    std::vector<std::vector<aiVector3D>> targetNormalOffsets;
     std::vector<float> defaultWeights;
     int morphChannel = -1;
     bool normalizedWeights = false;
@@ -108,6 +112,21 @@ aiVector3D sampleVectorKeys(const std::vector<aiVectorKey>& keys, double time, K
                             aiAnimBehaviour before, aiAnimBehaviour after, const aiVector3D& fallback);
 aiQuaternion sampleQuatKeys(const std::vector<aiQuatKey>& keys, double time, KeyInterpolation interpolation,
                             aiAnimBehaviour before, aiAnimBehaviour after, const aiQuaternion& fallback);
+
+// translation x rotation x scale: a vector is scaled first, then turned, then moved, as keys and
+// glTF's TRS properties mean. (assimp 5.2's aiMatrix4x4(scaling, rotation, position) scales the
+// rotation's rows instead, which shears a turned, non-uniformly scaled node.)
+aiMatrix4x4 composeTransform(const aiVector3D& position, const aiQuaternion& rotation, const aiVector3D& scaling);
+
+// What turns normals where a matrix moves points: the inverse transpose of its axes (the cofactor
+// matrix, signed by the determinant), so that normals stay perpendicular to surfaces under
+// non-uniform scale and shear. Its results want normalising.
+aiMatrix3x3 normalTransform(const aiMatrix4x4& m);
+
+// Gives the mesh the normals of its vertices as specified normals (see Mesh): each turned to unit
+// length, and one that is not a direction (zero, not a number) replaced by the normal built from
+// the faces.
+void specifyNormals(Mesh& mesh, std::vector<Point3> normals);
 
 // assimp's column-vector matrices and the host's row-vector Matrix3, both ways.
 Matrix3 toHostMatrix(const aiMatrix4x4& m);

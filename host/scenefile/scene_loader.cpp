@@ -13,6 +13,7 @@
 
 #include "file_animation.h"
 #include "gltf_interpolation.h"
+#include "mesh_welding.h"
 #include "scene_file.h"
 
 #include <mesh_builders.h>
@@ -24,10 +25,11 @@ namespace {
 using scenefile::DeformingMeshData;
 using scenefile::FileAnimation;
 using scenefile::KeyInterpolation;
+using scenefile::WeldedVertices;
 
 // Triangles only: polygons are split, points and lines dropped, vertices that agree in every
 // attribute shared (OBJ gives one per corner); texture seams stay split because their
-// coordinates differ.
+// coordinates differ, until the loader welds them into geometric vertices (mesh_welding.h).
 constexpr unsigned kImportSteps =
     aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType | aiProcess_ValidateDataStructure;
 // What assimp's own viewer assumes when an animation gives no rate.
@@ -447,29 +449,41 @@ private:
         });
     }
 
-    Mesh buildTopology(const aiMesh& mesh) const {
-        Mesh result;
+    static bool isTriangle(const aiMesh& mesh, const aiFace& face) {
+        return face.mNumIndices == 3 && face.mIndices[0] < mesh.mNumVertices && face.mIndices[1] < mesh.mNumVertices &&
+               face.mIndices[2] < mesh.mNumVertices;
+    }
+
+    static int countTriangles(const aiMesh& mesh) {
         int triangles = 0;
         for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
-            if (mesh.mFaces[f].mNumIndices == 3) {
-                ++triangles;
-            }
+            triangles += isTriangle(mesh, mesh.mFaces[f]) ? 1 : 0;
         }
+        return triangles;
+    }
+
+    // The host mesh of a file's mesh: one vertex per geometric vertex (turned into the host's
+    // axes), one texture vertex per file vertex so that every corner keeps its coordinate, and the
+    // file's normals, when it has them and specified is set, as the mesh's specified normals.
+    Mesh buildTopology(const aiMesh& mesh, const WeldedVertices& welded, bool specified) const {
+        Mesh result;
+        const int triangles = countTriangles(mesh);
         if (triangles == 0) {
             return result;
         }
-        const int vertexCount = static_cast<int>(mesh.mNumVertices);
+        const auto vertexCount = static_cast<int>(welded.sourceOf.size());
         result.setNumVerts(vertexCount);
         for (int v = 0; v < vertexCount; ++v) {
-            const aiVector3D p = frame_ * (mesh.mVertices[v] * options_.scale);
+            const aiVector3D p = frame_ * (mesh.mVertices[welded.sourceOf[static_cast<size_t>(v)]] * options_.scale);
             result.verts[v] = Point3(p.x, p.y, p.z);
         }
         result.setNumFaces(triangles);
         const bool mapped = mesh.HasTextureCoords(0);
         if (mapped) {
-            result.setNumTVerts(vertexCount);
+            const auto textureCount = static_cast<int>(mesh.mNumVertices);
+            result.setNumTVerts(textureCount);
             result.setNumTVFaces(triangles);
-            for (int v = 0; v < vertexCount; ++v) {
+            for (int v = 0; v < textureCount; ++v) {
                 const aiVector3D& uv = mesh.mTextureCoords[0][v];
                 result.tVerts[v] = UVVert(uv.x, uv.y, 0.0f);
             }
@@ -477,65 +491,105 @@ private:
         int out = 0;
         for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
             const aiFace& face = mesh.mFaces[f];
-            if (face.mNumIndices != 3) {
+            if (!isTriangle(mesh, face)) {
                 continue;
             }
-            const auto a = static_cast<int>(face.mIndices[0]);
-            const auto b = static_cast<int>(face.mIndices[1]);
-            const auto c = static_cast<int>(face.mIndices[2]);
-            result.faces[out].setVerts(a, b, c);
+            const unsigned* corners = face.mIndices;
+            result.faces[out].setVerts(static_cast<int>(welded.geometricOf[corners[0]]),
+                                       static_cast<int>(welded.geometricOf[corners[1]]),
+                                       static_cast<int>(welded.geometricOf[corners[2]]));
             result.faces[out].setEdgeVisFlags(1, 1, 1);
             if (mapped) {
-                result.tvFace[out].setTVerts(a, b, c);
+                result.tvFace[out].setTVerts(static_cast<int>(corners[0]), static_cast<int>(corners[1]),
+                                             static_cast<int>(corners[2]));
             }
             ++out;
+        }
+        if (specified && mesh.HasNormals()) {
+            const aiMatrix3x3 turn = scenefile::normalTransform(frame_);
+            std::vector<Point3> normals(static_cast<size_t>(vertexCount));
+            for (int v = 0; v < vertexCount; ++v) {
+                const aiVector3D n = turn * mesh.mNormals[welded.sourceOf[static_cast<size_t>(v)]];
+                normals[static_cast<size_t>(v)] = Point3(n.x, n.y, n.z);
+            }
+            scenefile::specifyNormals(result, std::move(normals));
         }
         return result;
     }
 
     void attachMesh(SceneNode& node, const aiMesh& mesh, int placingNode, const std::string& placingName) {
-        Mesh topology = buildTopology(mesh);
-        if (topology.getNumFaces() == 0) {
+        if (countTriangles(mesh) == 0) {
             return;
         }
+        const bool deforming = mesh.mNumBones > 0 || mesh.mNumAnimMeshes > 0;
+        std::vector<std::vector<scenefile::SkinInfluence>> influences;
+        std::vector<scenefile::SkinBone> bones = readSkin(mesh, influences);
+        const WeldedVertices welded = scenefile::weldVertices(mesh, influences);
+        Mesh topology = buildTopology(mesh, welded, !deforming);
         node.setMaterial(materialFor(mesh.mMaterialIndex));
-        if (mesh.mNumBones == 0 && mesh.mNumAnimMeshes == 0) {
+        if (!deforming) {
             node.setMesh(topology);
             return;
         }
+        // A deforming mesh gets its normals with its positions, frame by frame.
         auto data = std::make_shared<DeformingMeshData>();
         data->topology = std::move(topology);
         data->placingNode = placingNode;
         data->toHost = frame_;
-        data->restPositions.reserve(mesh.mNumVertices);
-        for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
-            data->restPositions.push_back(mesh.mVertices[v] * options_.scale);
+        data->restPositions.reserve(welded.sourceOf.size());
+        for (const std::uint32_t source : welded.sourceOf) {
+            data->restPositions.push_back(mesh.mVertices[source] * options_.scale);
+            if (mesh.HasNormals()) {
+                data->restNormals.push_back(mesh.mNormals[source]);
+            }
         }
-        readMorphTargets(mesh, placingName, *data);
-        readSkin(mesh, *data);
+        readMorphTargets(mesh, welded, placingName, *data);
+        if (!bones.empty()) {
+            data->bones = std::move(bones);
+            data->influenceStart.reserve(welded.sourceOf.size() + 1);
+            data->influenceStart.push_back(0);
+            for (const std::uint32_t source : welded.sourceOf) {
+                const std::vector<scenefile::SkinInfluence>& own = influences[source];
+                data->influences.insert(data->influences.end(), own.begin(), own.end());
+                data->influenceStart.push_back(static_cast<std::uint32_t>(data->influences.size()));
+            }
+        }
         std::shared_ptr<FileAnimation> animation = animation_;
         node.setDeformingMesh([animation, data](TimeValue time, Mesh& out) { animation->deform(*data, time, out); });
     }
 
-    void readMorphTargets(const aiMesh& mesh, const std::string& placingName, DeformingMeshData& data) {
+    void readMorphTargets(const aiMesh& mesh, const WeldedVertices& welded, const std::string& placingName,
+                          DeformingMeshData& data) {
         if (mesh.mNumAnimMeshes == 0) {
             return;
         }
         const unsigned targets = mesh.mNumAnimMeshes;
         data.normalizedWeights = mesh.mMethod == aiMorphingMethod_MORPH_NORMALIZED;
+        const size_t vertexCount = welded.sourceOf.size();
         for (unsigned t = 0; t < targets; ++t) {
             const aiAnimMesh* target = mesh.mAnimMeshes[t];
-            std::vector<aiVector3D> offsets(mesh.mNumVertices, aiVector3D(0.0f, 0.0f, 0.0f));
-            // assimp keeps a target's positions whole; the host adds weighted differences.
+            std::vector<aiVector3D> offsets(vertexCount, aiVector3D(0.0f, 0.0f, 0.0f));
+            std::vector<aiVector3D> normalOffsets;
+            // assimp keeps a target's positions and normals whole (glTF's differences added to the
+            // mesh's); the host adds weighted differences.
             if (target->HasPositions() && target->mNumVertices == mesh.mNumVertices) {
-                for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
-                    offsets[v] = (target->mVertices[v] - mesh.mVertices[v]) * options_.scale;
+                for (size_t v = 0; v < vertexCount; ++v) {
+                    const std::uint32_t source = welded.sourceOf[v];
+                    offsets[v] = (target->mVertices[source] - mesh.mVertices[source]) * options_.scale;
+                }
+                if (target->HasNormals() && mesh.HasNormals()) {
+                    normalOffsets.resize(vertexCount);
+                    for (size_t v = 0; v < vertexCount; ++v) {
+                        const std::uint32_t source = welded.sourceOf[v];
+                        normalOffsets[v] = target->mNormals[source] - mesh.mNormals[source];
+                    }
                 }
             } else {
                 result_.warnings.push_back(std::string("a morph target of mesh \"") + mesh.mName.C_Str() +
                                            "\" has no positions matching its mesh and is ignored");
             }
             data.targetOffsets.push_back(std::move(offsets));
+            data.targetNormalOffsets.push_back(std::move(normalOffsets));
             data.defaultWeights.push_back(target->mWeight);
         }
         // A morph channel names its mesh, or (glTF, whose weights belong to the node) the node.
@@ -565,12 +619,15 @@ private:
         animation_->morphChannels.push_back(std::move(channel));
     }
 
-    void readSkin(const aiMesh& mesh, DeformingMeshData& data) {
+    // The mesh's bones that have nodes, and each file vertex's influences on them.
+    std::vector<scenefile::SkinBone> readSkin(const aiMesh& mesh,
+                                              std::vector<std::vector<scenefile::SkinInfluence>>& perVertex) {
+        std::vector<scenefile::SkinBone> bones;
         if (mesh.mNumBones == 0) {
-            return;
+            return bones;
         }
         const float scale = options_.scale;
-        std::vector<std::vector<scenefile::SkinInfluence>> perVertex(mesh.mNumVertices);
+        perVertex.assign(mesh.mNumVertices, {});
         for (unsigned b = 0; b < mesh.mNumBones; ++b) {
             const aiBone* bone = mesh.mBones[b];
             const auto found = nodeByName_.find(bone->mName.C_Str());
@@ -585,8 +642,8 @@ private:
             // rotation and scales its translation.
             skinBone.offset = bone->mOffsetMatrix;
             scaleTranslation(skinBone.offset, scale);
-            const auto boneIndex = static_cast<std::uint32_t>(data.bones.size());
-            data.bones.push_back(skinBone);
+            const auto boneIndex = static_cast<std::uint32_t>(bones.size());
+            bones.push_back(skinBone);
             for (unsigned w = 0; w < bone->mNumWeights; ++w) {
                 const aiVertexWeight& weight = bone->mWeights[w];
                 if (weight.mVertexId < mesh.mNumVertices && weight.mWeight > 0.0f) {
@@ -594,12 +651,7 @@ private:
                 }
             }
         }
-        data.influenceStart.reserve(perVertex.size() + 1);
-        data.influenceStart.push_back(0);
-        for (const auto& influences : perVertex) {
-            data.influences.insert(data.influences.end(), influences.begin(), influences.end());
-            data.influenceStart.push_back(static_cast<std::uint32_t>(data.influences.size()));
-        }
+        return bones;
     }
 
     Material* materialFor(unsigned index) {
