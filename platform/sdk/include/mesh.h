@@ -84,7 +84,8 @@ public:
     void setNormalsUnavailable(BOOL unavailable);
     // Stand-in only: normals that come with the mesh (a scene file's own), one per vertex, which
     // buildNormals takes (unit length) instead of computing them from the faces. Refused (FALSE)
-    // unless there is one per vertex. Copies keep them; setNumVerts drops them.
+    // unless there is one per vertex. Copies keep them; setNumVerts drops them; a mesh whose
+    // normals are unavailable has none, specified or not.
     BOOL setSpecifiedNormals(const std::vector<Point3>& normals);
     BOOL hasSpecifiedNormals() const { return !specifiedNormals_.empty(); }
     void clearSpecifiedNormals();
