@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace modelformat {
 
@@ -36,6 +38,91 @@ uint8_t angleByte(double value) {
     return static_cast<uint8_t>(static_cast<int>(std::min(value, 255.0)) & 0xFF);
 }
 
+// The two bytes of a normal, each a function of one single-precision cosine: the polar byte of
+// z, and the azimuth byte of the x of (x, y) made unit, on either side of the x axis.
+uint8_t polarByteOf(float z) { return angleByte(safeAcos(z) * kByteAngleScale); }
+uint8_t azimuthByteAboveOf(float x) { return angleByte(safeAcos(x) * kByteAngleScale); }
+uint8_t azimuthByteBelowOf(float x) { return angleByte((1.0 - safeAcos(x) * kInverseTwoPi) * kFullByte); }
+
+// Floats in an integer order that follows their numeric order (-0 and +0 alike), so that the
+// floats of an interval can be bisected.
+int32_t floatOrder(float value) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits & 0x80000000u) != 0 ? -static_cast<int32_t>(bits & 0x7FFFFFFFu) : static_cast<int32_t>(bits);
+}
+
+float floatAt(int32_t order) {
+    const uint32_t bits = order < 0 ? (static_cast<uint32_t>(-order) | 0x80000000u) : static_cast<uint32_t>(order);
+    float value = 0.0f;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// A byte that is a monotonic step function of a cosine, kept as the first float of every step:
+// looking a cosine up is a search among at most 256 floats instead of an arc cosine, and gives
+// the function's own byte because every step's first float was found with the function itself.
+// Cosines beyond -1 and 1 take the end bytes, as the clamped arc cosine does.
+class CosineSteps {
+public:
+    explicit CosineSteps(uint8_t (*stepByte)(float)) {
+        const int32_t last = floatOrder(1.0f);
+        int32_t from = floatOrder(-1.0f);
+        uint8_t current = stepByte(-1.0f);
+        bytes_.push_back(current);
+        while (stepByte(floatAt(last)) != current) {
+            // The step of `current` starts at or before `from` and ends before `last`: bisect for
+            // the first float whose byte differs.
+            int32_t low = from;
+            int32_t high = last;
+            while (high - low > 1) {
+                const int32_t middle = low + (high - low) / 2;
+                if (stepByte(floatAt(middle)) == current) {
+                    low = middle;
+                } else {
+                    high = middle;
+                }
+            }
+            from = high;
+            current = stepByte(floatAt(from));
+            starts_.push_back(floatAt(from));
+            bytes_.push_back(current);
+        }
+    }
+
+    uint8_t byteOf(float cosine) const {
+        // Counts the steps that start at or below the cosine, by halving without branches.
+        if (starts_.empty()) {
+            return bytes_[0];
+        }
+        const float* base = starts_.data();
+        size_t count = starts_.size();
+        while (count > 1) {
+            const size_t half = count / 2;
+            base = base[half] <= cosine ? base + half : base;
+            count -= half;
+        }
+        const size_t steps = static_cast<size_t>(base - starts_.data()) + (*base <= cosine ? 1 : 0);
+        return bytes_[steps];
+    }
+
+private:
+    std::vector<float> starts_;   // ascending: where steps 1, 2, ... begin
+    std::vector<uint8_t> bytes_;  // the byte of each step, step 0 first
+};
+
+struct NormalSteps {
+    CosineSteps polar{polarByteOf};
+    CosineSteps azimuthAbove{azimuthByteAboveOf};  // y >= 0
+    CosineSteps azimuthBelow{azimuthByteBelowOf};  // y < 0
+};
+
+// Found once per process, with the arc cosine of the library the process runs with.
+const NormalSteps& normalSteps() {
+    static const NormalSteps steps;
+    return steps;
+}
+
 }  // namespace
 
 int16_t encodeCoordinate(float coordinate, bool& clamped) {
@@ -61,17 +148,13 @@ EncodedNormal encodeNormal(float x, float y, float z) {
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
         return encoded;
     }
-    encoded.polar = angleByte(safeAcos(z) * kByteAngleScale);
+    const NormalSteps& steps = normalSteps();
+    encoded.polar = steps.polar.byteOf(z);
     float bx = x;
     float by = y;
     float bz = 0.0f;
     normalize(bx, by, bz);
-    const double azimuth = safeAcos(bx);
-    if (y >= 0.0f) {
-        encoded.azimuth = angleByte(azimuth * kByteAngleScale);
-    } else {
-        encoded.azimuth = angleByte((1.0 - azimuth * kInverseTwoPi) * kFullByte);
-    }
+    encoded.azimuth = y >= 0.0f ? steps.azimuthAbove.byteOf(bx) : steps.azimuthBelow.byteOf(bx);
     return encoded;
 }
 
