@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <array>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace modelformat {
@@ -60,9 +62,11 @@ float floatAt(int32_t order) {
 }
 
 // A byte that is a monotonic step function of a cosine, kept as the first float of every step:
-// looking a cosine up is a search among at most 256 floats instead of an arc cosine, and gives
-// the function's own byte because every step's first float was found with the function itself.
-// Cosines beyond -1 and 1 take the end bytes, as the clamped arc cosine does.
+// looking a cosine up gives the function's own byte without an arc cosine, because every step's
+// first float was found by bisecting the floats with the function itself. A lookup starts from
+// the cosine's bucket (2048 equal parts of [-1, 1]): most buckets lie inside one step and give
+// its byte at once; in the others the lookup passes the one or two steps that begin there. Cosines beyond -1 and 1 take
+// the end bytes, as the clamped arc cosine does.
 class CosineSteps {
 public:
     explicit CosineSteps(uint8_t (*stepByte)(float)) {
@@ -88,27 +92,54 @@ public:
             starts_.push_back(floatAt(from));
             bytes_.push_back(current);
         }
+        // A bucket's first step counts the steps that start in earlier buckets: they start below
+        // any cosine of the bucket because the bucket of a cosine never decreases as it grows.
+        size_t counted = 0;
+        for (size_t bucket = 0; bucket < kBuckets; ++bucket) {
+            Bucket& entry = buckets_[bucket];
+            entry.firstStep = static_cast<uint16_t>(counted);
+            entry.firstByte = bytes_[counted];
+            while (counted < starts_.size() && bucketOf(starts_[counted]) <= bucket) {
+                ++counted;
+            }
+            entry.starts = static_cast<uint8_t>(counted - entry.firstStep);
+        }
+        starts_.push_back(std::numeric_limits<float>::infinity());  // ends every pass
     }
 
     uint8_t byteOf(float cosine) const {
-        // Counts the steps that start at or below the cosine, by halving without branches.
-        if (starts_.empty()) {
-            return bytes_[0];
+        const Bucket& entry = buckets_[bucketOf(cosine)];
+        if (entry.starts == 0) {
+            return entry.firstByte;  // most buckets lie inside one step
         }
-        const float* base = starts_.data();
-        size_t count = starts_.size();
-        while (count > 1) {
-            const size_t half = count / 2;
-            base = base[half] <= cosine ? base + half : base;
-            count -= half;
+        size_t step = entry.firstStep;
+        for (uint8_t pass = 0; pass < entry.starts; ++pass) {
+            step += starts_[step] <= cosine ? 1 : 0;
         }
-        const size_t steps = static_cast<size_t>(base - starts_.data()) + (*base <= cosine ? 1 : 0);
-        return bytes_[steps];
+        return bytes_[step];
     }
 
 private:
-    std::vector<float> starts_;   // ascending: where steps 1, 2, ... begin
+    static constexpr size_t kBuckets = 2048;
+
+    struct Bucket {
+        uint16_t firstStep = 0;  // the step of the bucket's lowest cosine
+        uint8_t firstByte = 0;   // its byte
+        uint8_t starts = 0;      // how many steps begin inside the bucket
+    };
+
+    // Rounding keeps the sum and the product monotonic, and so are the bounds and the cut to a
+    // whole number: the bucket never decreases as the cosine grows.
+    static size_t bucketOf(float cosine) {
+        const float scaled = (cosine + 1.0f) * (static_cast<float>(kBuckets) / 2.0f);
+        const float low = scaled > 0.0f ? scaled : 0.0f;
+        const float bounded = low < static_cast<float>(kBuckets - 1) ? low : static_cast<float>(kBuckets - 1);
+        return static_cast<size_t>(static_cast<int32_t>(bounded));
+    }
+
+    std::vector<float> starts_;   // ascending: where steps 1, 2, ... begin; then infinity
     std::vector<uint8_t> bytes_;  // the byte of each step, step 0 first
+    std::array<Bucket, kBuckets> buckets_{};
 };
 
 struct NormalSteps {
@@ -127,6 +158,10 @@ const NormalSteps& normalSteps() {
 
 int16_t encodeCoordinate(float coordinate, bool& clamped) {
     const float scaled = coordinate * kMd3PositionScale;
+    // Inside the range, truncating the float is truncating its exact double.
+    if (scaled > -32769.0f && scaled < 32768.0f) {
+        return static_cast<int16_t>(static_cast<int32_t>(scaled));
+    }
     if (std::isnan(scaled)) {
         clamped = true;
         return 0;
@@ -150,11 +185,11 @@ EncodedNormal encodeNormal(float x, float y, float z) {
     }
     const NormalSteps& steps = normalSteps();
     encoded.polar = steps.polar.byteOf(z);
-    float bx = x;
-    float by = y;
-    float bz = 0.0f;
-    normalize(bx, by, bz);
-    encoded.azimuth = y >= 0.0f ? steps.azimuthAbove.byteOf(bx) : steps.azimuthBelow.byteOf(bx);
+    // The x of (x, y) made unit, as normalize makes it (a zero z adds nothing to the length).
+    const float length = std::sqrt(x * x + y * y);
+    const float unitX = length == 0.0f || !std::isfinite(length) ? 0.0f : x / length;
+    const CosineSteps& azimuth = y >= 0.0f ? steps.azimuthAbove : steps.azimuthBelow;
+    encoded.azimuth = azimuth.byteOf(unitX);
     return encoded;
 }
 

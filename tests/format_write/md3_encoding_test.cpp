@@ -76,9 +76,10 @@ TEST(Md3Encoding, CoordinatesTruncateTowardZeroAndClampAtTheSixteenBitRange) {
         bool clamped;
     };
     const Case cases[] = {
-        {1.0f, 64, false},       {1.5f, 96, false},        {-0.3f, -19, false},          {-1.99f, -127, false},
-        {511.99f, 32767, false}, {-512.0f, -32768, false}, {512.0f, 32767, true},        {600.0f, 32767, true},
-        {-600.0f, -32768, true}, {1e30f, 32767, true},     {-512.015625f, -32768, true},
+        {1.0f, 64, false},         {1.5f, 96, false},        {-0.3f, -19, false},          {-1.99f, -127, false},
+        {511.99f, 32767, false},   {-512.0f, -32768, false}, {512.0f, 32767, true},        {600.0f, 32767, true},
+        {-600.0f, -32768, true},   {1e30f, 32767, true},     {-512.015625f, -32768, true}, {511.999f, 32767, false},
+        {-512.01f, -32768, false}, {-0.01f, 0, false},
     };
     for (const Case& c : cases) {
         bool clamped = false;
