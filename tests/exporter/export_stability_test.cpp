@@ -229,7 +229,7 @@ TEST_F(ExportStabilityTest, NodesThatComeAndGoLeaveTheStartTimeNodesRecords) {
     ASSERT_EQ(run.result, 1);
     ASSERT_TRUE(run.read.ok) << run.read.message;
 
-    NodeCollector start(&scene, 0);
+    NodeCollector start(&scene, 0, exportOptions);
     std::vector<int> tagPositions;
     std::vector<int> surfacePositions;
     int reference = -1;
@@ -248,7 +248,7 @@ TEST_F(ExportStabilityTest, NodesThatComeAndGoLeaveTheStartTimeNodesRecords) {
 
     for (int frame = 0; frame < 8; ++frame) {
         const TimeValue time = frame * 160;
-        NodeCollector collection(&scene, time);
+        NodeCollector collection(&scene, time, exportOptions);
         const auto resolve = [&](int position) {
             INode* startNode = start.nodeAt(position);
             return collection.nodeAt(position) == startNode ? collection.nodeAt(position) : startNode;
