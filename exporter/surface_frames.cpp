@@ -35,12 +35,15 @@ Point3 unit(const Point3& v) {
 }  // namespace
 
 void SurfaceFrame::appendTo(modelformat::ByteBlock& block) const {
+    uint8_t* out = block.extend(vertices.size() * static_cast<size_t>(modelformat::kMd3VertexSize));
     for (const modelformat::Md3Vertex& vertex : vertices) {
-        block.addInt16(vertex.x);
-        block.addInt16(vertex.y);
-        block.addInt16(vertex.z);
-        block.addUInt8(vertex.normalPolar);
-        block.addUInt8(vertex.normalAzimuth);
+        for (const int16_t coordinate : {vertex.x, vertex.y, vertex.z}) {
+            const auto bits = static_cast<uint16_t>(coordinate);
+            *out++ = static_cast<uint8_t>(bits & 0xFFu);
+            *out++ = static_cast<uint8_t>(bits >> 8);
+        }
+        *out++ = vertex.normalPolar;
+        *out++ = vertex.normalAzimuth;
     }
 }
 

@@ -17,6 +17,13 @@ public:
     const uint8_t* data() const { return bytes_.data(); }
     size_t size() const { return bytes_.size(); }
 
+    // Room for size more bytes at the end, to be filled by the caller.
+    uint8_t* extend(size_t size) {
+        const size_t at = bytes_.size();
+        bytes_.resize(at + size);
+        return bytes_.data() + at;
+    }
+
     void addUInt8(uint8_t value) { bytes_.push_back(value); }
     // The low 16 bits of the value.
     void addInt16(int value) {
