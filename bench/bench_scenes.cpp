@@ -143,7 +143,6 @@ std::string writeExportScene(const std::string& folder, const std::string& name,
 
     const int columns = kGridColumns;
     const int rows = std::max(2, shape.vertices / columns);
-    const int vertexCount = rows * columns;
     std::vector<uint16_t> indices;
     for (int r = 0; r + 1 < rows; ++r) {
         for (int c = 0; c + 1 < columns; ++c) {
@@ -235,7 +234,6 @@ std::string writeExportScene(const std::string& folder, const std::string& name,
     GltfFile::channel(animation, input, file.floats(torso, "VEC3", 3), torsoNode, "translation");
     const int weaponNode = file.node({{"name", "tag_weapon"}, {"translation", {10, 35, 0}}}, true);
     GltfFile::channel(animation, input, file.floats(weapon, "VEC4", 4), weaponNode, "rotation");
-    (void)vertexCount;
     file.addAnimation(std::move(animation));
     return file.write(folder, name);
 }
