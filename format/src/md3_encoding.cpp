@@ -65,8 +65,8 @@ float floatAt(int32_t order) {
 // looking a cosine up gives the function's own byte without an arc cosine, because every step's
 // first float was found by bisecting the floats with the function itself. A lookup starts from
 // the cosine's bucket (2048 equal parts of [-1, 1]): most buckets lie inside one step and give
-// its byte at once; in the others the lookup passes the one or two steps that begin there. Cosines beyond -1 and 1 take
-// the end bytes, as the clamped arc cosine does.
+// its byte at once; in the others the lookup passes the one or two steps that begin there.
+// Cosines beyond -1 and 1 take the end bytes, as the clamped arc cosine does.
 class CosineSteps {
 public:
     explicit CosineSteps(uint8_t (*stepByte)(float)) {
