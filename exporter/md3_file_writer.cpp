@@ -1,227 +1,33 @@
-// The MD3 export writer: collects the scene, writes the file header, the frame records and the
-// tags of every frame, hands each mesh node to the surface builder and patches the offsets.
+// The exporter's entry into an export: one export run over the module's options, written to a
+// file of its own or to the caller's stream.
 #include "md3_file_writer.h"
 
-#include <cstring>
 #include <new>
-
-#include <modelformat/md3_format.h>
-#include <plugin_module.h>
+#include <string>
 
 #include "export_options.h"
-
-using modelformat::BinaryWriter;
-using modelformat::PatchSite;
-
-namespace {
-
-bool isTagName(const char* name) { return std::strncmp(name, "tag_", 4) == 0; }
-
-void emptyOptionLists() {
-    exportOptions.namePrefixes.clear();
-    exportOptions.tagNames.clear();
-}
-
-}  // namespace
-
-TimeValue Md3FileWriter::frameTime(int frame) const {
-    return (exportOptions.startFrame + frame) * exportOptions.ticksPerFrame;
-}
+#include "md3_export_run.h"
 
 int Md3FileWriter::writeFile(const TCHAR* path, ExpInterface* exportContext, Interface* /*host*/, BOOL suppressPrompts,
                              DWORD options) {
     exportOptions.selectedOnly = static_cast<int32_t>(options & 1u);
     int result = 0;
-    try {
-        result = exportScene(path, exportContext != nullptr ? exportContext->theScene : nullptr, suppressPrompts);
-    } catch (const std::bad_alloc&) {
-        result = 0;
+    {
+        // The export's own file, removed when it goes unless the export committed it.
+        modelformat::FileOutputStream fileOutput;
+        modelformat::TargetOutputStream& output = output_ != nullptr ? *output_ : fileOutput;
+        try {
+            Md3ExportRun run(exportOptions, exportContext != nullptr ? exportContext->theScene : nullptr, output);
+            result = run.execute(path != nullptr ? path : "", suppressPrompts != FALSE);
+        } catch (const std::bad_alloc&) {
+            result = 0;
+        }
+        if (result == 0) {
+            output.abandon();
+        }
     }
-    // Whatever the result: nothing of this export outlives it but the written file.
-    if (output_ != nullptr && result == 0) {
-        output_->abandon();
-    }
-    writer_.reset();
-    ownedOutput_.reset();
-    frameCollections_.clear();
-    startCollection_.reset();
-    tagPositions_.clear();
-    surfacePositions_.clear();
-    frameBounds_.clear();
-    progress_.close();
-    emptyOptionLists();
+    // The lists are typed anew in the dialog for every export.
+    exportOptions.namePrefixes.clear();
+    exportOptions.tagNames.clear();
     return result;
-}
-
-int Md3FileWriter::exportScene(const TCHAR* path, IScene* scene, BOOL suppressPrompts) {
-    scene_ = scene;
-    referenceTag_ = ReferenceTag();
-    frameCount_ = exportOptions.endFrame - exportOptions.startFrame + 1;
-    startTime_ = exportOptions.startFrame * exportOptions.ticksPerFrame;
-
-    startCollection_ = std::make_unique<NodeCollector>(scene_, startTime_);
-    if (startCollection_->count() == 0) {
-        if (!suppressPrompts) {
-            MessageBoxA(GetActiveWindow(), "No Data to export.", "No Data", MB_OK);
-        }
-        return 1;
-    }
-
-    progress_.open(pluginInstance());
-    sortNodes();
-
-    if (output_ == nullptr) {
-        ownedOutput_ = std::make_unique<modelformat::FileOutputStream>();
-        output_ = ownedOutput_.get();
-    }
-    const std::string outputPath = path != nullptr ? path : "";
-    if (!output_->open(outputPath)) {
-        if (ownedOutput_ != nullptr) {
-            output_ = nullptr;
-        }
-        return 0;
-    }
-    writer_ = std::make_unique<BinaryWriter>(*output_);
-
-    frameBounds_.assign(frameCount_ > 0 ? static_cast<size_t>(frameCount_) : 0, modelformat::FrameBounds());
-    writeHeader(outputPath);
-    const PatchSite tagsOffset = writer_->reserveOffset(0);
-    const PatchSite surfacesOffset = writer_->reserveOffset(256);
-    const PatchSite endOffset = writer_->reserveOffset(512);
-
-    writeFrameRecords();
-    writer_->patchWithCurrentPosition(tagsOffset);
-    writeTags();
-    writer_->patchWithCurrentPosition(surfacesOffset);
-    for (int position : surfacePositions_) {
-        writeSurface(position);
-    }
-    writer_->patchWithCurrentPosition(endOffset);
-    patchFrameBounds();
-
-    const bool complete = !writer_->failed() && writer_->allPatched();
-    if (!complete || !output_->commit()) {
-        output_->abandon();
-        if (ownedOutput_ != nullptr) {
-            output_ = nullptr;
-        }
-        return 0;
-    }
-    if (ownedOutput_ != nullptr) {
-        output_ = nullptr;
-    }
-    return 1;
-}
-
-void Md3FileWriter::sortNodes() {
-    for (int position = 0; position < startCollection_->count(); ++position) {
-        INode* node = startCollection_->nodeAt(position);
-        const char* name = node->GetName() != nullptr ? node->GetName() : "";
-        if (isTagName(name)) {
-            if (exportOptions.relativeToTag) {
-                if (std::strcmp(name, "tag_head") == 0) {
-                    referenceTag_.headFound = true;
-                    referenceTag_.headPosition = position;
-                } else if (std::strcmp(name, "tag_torso") == 0) {
-                    referenceTag_.torsoFound = true;
-                    referenceTag_.torsoPosition = position;
-                }
-            }
-            tagPositions_.push_back(position);
-            continue;
-        }
-        EvaluatedMesh evaluated(node, startTime_);
-        if (evaluated.mesh() != nullptr && evaluated.mesh()->getNumFaces() > 0) {
-            surfacePositions_.push_back(position);
-        }
-    }
-}
-
-void Md3FileWriter::writeHeader(const std::string& path) {
-    writer_->writeBytes(modelformat::kMd3Magic, sizeof modelformat::kMd3Magic);
-    writer_->writeInt32(modelformat::kMd3Version);
-    writer_->writeTextField(exportOptions.smartPaths ? modelformat::smartPath(path) : path,
-                            modelformat::kMd3ModelNameLength);
-    writer_->writeInt32(frameCount_);
-    writer_->writeInt32(static_cast<int32_t>(tagPositions_.size()));
-    writer_->writeInt32(static_cast<int32_t>(surfacePositions_.size()));
-    writer_->writeInt32(0);  // skins
-    writer_->writeInt32(modelformat::kMd3HeaderSize);
-}
-
-void Md3FileWriter::writeFrameRecords() {
-    // Provisional bounds; patchFrameBounds replaces them once the surfaces are written.
-    for (int frame = 0; frame < frameCount_; ++frame) {
-        for (float value : {-1.0f, -1.0f, -1.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f}) {
-            writer_->writeFloat32(value);
-        }
-        writer_->writeTextField(modelformat::kMd3FrameName, modelformat::kMd3FrameNameLength);
-    }
-}
-
-void Md3FileWriter::patchFrameBounds() {
-    const int64_t end = writer_->position();
-    for (size_t frame = 0; frame < frameBounds_.size(); ++frame) {
-        const modelformat::FrameBounds& bounds = frameBounds_[frame];
-        if (bounds.empty()) {
-            continue;  // a frame without vertices keeps the fixed values
-        }
-        writer_->seek(modelformat::kMd3HeaderSize + static_cast<int64_t>(frame) * modelformat::kMd3FrameSize);
-        for (const modelformat::Md3Vec3& corner : {bounds.minCorner(), bounds.maxCorner()}) {
-            writer_->writeFloat32(corner.x);
-            writer_->writeFloat32(corner.y);
-            writer_->writeFloat32(corner.z);
-        }
-        for (int axis = 0; axis < 3; ++axis) {
-            writer_->writeFloat32(0.0f);  // local origin
-        }
-        writer_->writeFloat32(bounds.radius());
-    }
-    writer_->seek(end);
-}
-
-NodeCollector& Md3FileWriter::buildFrameCollection(int frame) {
-    frameCollections_.push_back(std::make_unique<NodeCollector>(scene_, frameTime(frame)));
-    return *frameCollections_.back();
-}
-
-INode* Md3FileWriter::nodeAtFrame(const NodeCollector& frameCollection, int position) const {
-    INode* startNode = startCollection_->nodeAt(position);
-    INode* frameNode = frameCollection.nodeAt(position);
-    return frameNode == startNode ? frameNode : startNode;
-}
-
-Matrix3 Md3FileWriter::frameTransform(INode* node, const NodeCollector& frameCollection, TimeValue time) const {
-    Matrix3 transform = node->GetObjectTM(time, nullptr);
-    if (referenceTag_.inForce()) {
-        INode* reference = nodeAtFrame(frameCollection, referenceTag_.position());
-        transform *= Inverse(reference->GetObjectTM(time, nullptr));
-    }
-    return transform;
-}
-
-void Md3FileWriter::writeTags() {
-    for (int frame = 0; frame < frameCount_; ++frame) {
-        const NodeCollector& collection = buildFrameCollection(frame);
-        progress_.setText("Writing Tags in Frame %d of %d\n", frame, frameCount_ - 1);
-        for (int position : tagPositions_) {
-            INode* node = nodeAtFrame(collection, position);
-            const Matrix3 transform = frameTransform(node, collection, collection.time());
-            writer_->writeTextField(modelformat::tagNameFieldText(node->GetName() != nullptr ? node->GetName() : ""),
-                                    modelformat::kMd3TagNameLength);
-            for (int row : {3, 0, 1, 2}) {
-                const Point3 values = transform.GetRow(row);
-                writer_->writeFloat32(values.x);
-                writer_->writeFloat32(values.y);
-                writer_->writeFloat32(values.z);
-            }
-        }
-    }
-    frameCollections_.clear();
-}
-
-void Md3FileWriter::warn(const char* text, const char* caption) const {
-    if (exportOptions.showWarnings) {
-        MessageBoxA(GetActiveWindow(), text, caption, MB_OK);
-    }
 }

@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-#include "export_options.h"
-
 namespace {
 
 // A byte comparison over at most the prefix's length that stops at the end of the shorter text:
@@ -13,7 +11,8 @@ bool startsWith(const char* name, const char* prefix) { return std::strncmp(name
 
 }  // namespace
 
-NodeCollector::NodeCollector(IScene* scene, TimeValue time) : time_(time) {
+NodeCollector::NodeCollector(IScene* scene, TimeValue time, const ExportOptions& options)
+    : options_(options), time_(time) {
     if (scene != nullptr) {
         scene->EnumTree(this);
     }
@@ -30,7 +29,7 @@ int NodeCollector::callback(INode* node) {
     if (node == nullptr) {
         return TREE_CONTINUE;
     }
-    if (exportOptions.selectedOnly && node->Selected() == 0) {
+    if (options_.selectedOnly && node->Selected() == 0) {
         return TREE_CONTINUE;
     }
     Object* object = node->EvalWorldState(time_, TRUE).obj;
@@ -41,15 +40,15 @@ int NodeCollector::callback(INode* node) {
     if (object == nullptr || !object->CanConvertToType(triObjectClassID)) {
         return TREE_CONTINUE;
     }
-    if (exportOptions.ignoreBip && startsWith(name, "Bip")) {
+    if (options_.ignoreBip && startsWith(name, "Bip")) {
         return TREE_CONTINUE;
     }
     if (startsWith(name, "tag_")) {
-        if (!exportOptions.useTagList) {
+        if (!options_.useTagList) {
             addNode(node);
             return TREE_CONTINUE;
         }
-        for (const std::string& tagName : exportOptions.tagNames) {
+        for (const std::string& tagName : options_.tagNames) {
             if (tagName == name) {
                 addNode(node);
                 break;
@@ -57,11 +56,11 @@ int NodeCollector::callback(INode* node) {
         }
         return TREE_CONTINUE;
     }
-    if (!exportOptions.useNamePrefixes) {
+    if (!options_.useNamePrefixes) {
         addNode(node);
         return TREE_CONTINUE;
     }
-    for (const std::string& prefix : exportOptions.namePrefixes) {
+    for (const std::string& prefix : options_.namePrefixes) {
         if (startsWith(name, prefix.c_str())) {
             addNode(node);
             break;

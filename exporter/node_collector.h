@@ -7,6 +7,8 @@
 
 #include <max.h>
 
+#include "export_options.h"
+
 struct CollectedNode {
     INode* node = nullptr;
     CollectedNode* next = nullptr;
@@ -14,8 +16,9 @@ struct CollectedNode {
 
 class NodeCollector : public ITreeEnumProc {
 public:
-    // Collects at once: enumerates the whole scene, judging each node at the time.
-    NodeCollector(IScene* scene, TimeValue time);
+    // Collects at once: enumerates the whole scene, judging each node at the time by the
+    // options' filters. The options must outlive the collector.
+    NodeCollector(IScene* scene, TimeValue time, const ExportOptions& options);
     ~NodeCollector() override;
     NodeCollector(const NodeCollector&) = delete;
     NodeCollector& operator=(const NodeCollector&) = delete;
@@ -36,6 +39,7 @@ public:
     static TriObject* evaluateToTriObject(INode* node, TimeValue time, bool& release);
 
 private:
+    const ExportOptions& options_;
     std::deque<CollectedNode> entries_;  // a deque keeps the entries' addresses stable
     CollectedNode* first_ = nullptr;
     CollectedNode* last_ = nullptr;

@@ -1,14 +1,16 @@
 // The surface builder: one mesh node written as a complete MD3 surface record, with its shader,
-// triangles, texture coordinates and the positions and normals of every exported frame.
+// triangles, texture coordinates and the positions and normals of every exported frame, each
+// frame encoded apart and written with one write.
 #include <cmath>
 #include <cstring>
 #include <map>
 #include <utility>
 
+#include <modelformat/byte_block.h>
 #include <modelformat/md3_format.h>
 
-#include "export_options.h"
-#include "md3_file_writer.h"
+#include "md3_export_run.h"
+#include "surface_frames.h"
 
 using modelformat::PatchSite;
 
@@ -111,17 +113,9 @@ SurfaceVertices buildVertices(const Mesh& mesh) {
     return result;
 }
 
-// The normal of a direction under a transform: the inverse transpose of its axis rows, so that
-// normals stay perpendicular to surfaces under non-uniform scale.
-Point3 transformNormal(const Matrix3& inverse, const Point3& n) {
-    return Point3(n.x * inverse.m[0][0] + n.y * inverse.m[0][1] + n.z * inverse.m[0][2],
-                  n.x * inverse.m[1][0] + n.y * inverse.m[1][1] + n.z * inverse.m[1][2],
-                  n.x * inverse.m[2][0] + n.y * inverse.m[2][1] + n.z * inverse.m[2][2]);
-}
-
 }  // namespace
 
-void Md3FileWriter::writeSurface(int surfacePosition) {
+void Md3ExportRun::writeSurface(int surfacePosition) {
     INode* startNode = startCollection_->nodeAt(surfacePosition);
     const std::string nodeName = startNode->GetName() != nullptr ? startNode->GetName() : "";
     EvaluatedMesh start(startNode, startTime_);
@@ -149,38 +143,41 @@ void Md3FileWriter::writeSurface(int surfacePosition) {
     if (map != nullptr) {
         const char* mapName = map->GetMapName() != nullptr ? map->GetMapName() : "";
         const std::string copy = std::string(mapName).substr(0, kMapNameCopyLength);
-        writer_->writeTextField(exportOptions.smartPaths ? modelformat::smartPath(copy) : copy,
+        writer_->writeTextField(options_.smartPaths ? modelformat::smartPath(copy) : copy,
                                 modelformat::kMd3ShaderNameLength);
     }
 
+    modelformat::ByteBlock block;
     writer_->patchWithCurrentPosition(trianglesOffset);
     for (const std::array<int, 3>& triangle : vertices.triangles) {
         // Corners 0, 2, 1: the game's winding is the reverse of the host's.
-        writer_->writeInt32(triangle[0]);
-        writer_->writeInt32(triangle[2]);
-        writer_->writeInt32(triangle[1]);
+        block.addInt32(triangle[0]);
+        block.addInt32(triangle[2]);
+        block.addInt32(triangle[1]);
     }
+    writer_->writeBytes(block.data(), block.size());
 
     writer_->patchWithCurrentPosition(texCoordsOffset);
     if (startMesh.numTVerts == 0 || startMesh.tvFace == nullptr) {
         warn(kNoMappingWarning, nodeName.c_str());
     }
+    block.clear();
     for (const modelformat::TextureCoordinate& coordinate : vertices.coordinates) {
-        writer_->writeFloat32(coordinate.u);
-        writer_->writeFloat32(1.0f - coordinate.v);
+        block.addFloat32(coordinate.u);
+        block.addFloat32(1.0f - coordinate.v);
     }
+    writer_->writeBytes(block.data(), block.size());
 
     writer_->patchWithCurrentPosition(verticesOffset);
-    bool normalsMissing = false;
+    SurfaceFrameEncoder encoder(startMesh, vertices.source);
+    SurfaceFrame frameRecords;
     bool clamped = false;
     bool vertexCountChanged = false;
     for (int frame = 0; frame < frameCount_; ++frame) {
-        const NodeCollector& collection = buildFrameCollection(frame);
-        const TimeValue time = collection.time();
-        INode* node = nodeAtFrame(collection, surfacePosition);
+        INode* node = nodeAtFrame(frame, surfacePosition);
+        // Evaluated before its name is shown: the name is the node's at the frame's time.
+        EvaluatedMesh evaluated(node, frameTime(frame));
         progress_.setText("Writing Frame %d of %s\n", frame, node->GetName() != nullptr ? node->GetName() : "");
-
-        EvaluatedMesh evaluated(node, time);
         Mesh* frameMesh = evaluated.mesh();
         if (frameMesh == nullptr) {
             frameMesh = &startMesh;
@@ -188,45 +185,19 @@ void Md3FileWriter::writeSurface(int surfacePosition) {
         } else if (frameMesh->numVerts != startMesh.numVerts) {
             vertexCountChanged = true;
         }
-        const Matrix3 transform = frameTransform(node, collection, time);
-        const Matrix3 inverse = Inverse(transform);
-
-        frameMesh->checkNormals(TRUE);
-        if (!frameMesh->normalsBuilt()) {
-            normalsMissing = true;  // from this frame on, no normals are encoded
-        }
+        encoder.encode(*frameMesh, frameTransform(node, frame), frameRecords);
+        clamped = clamped || frameRecords.clamped;
         modelformat::FrameBounds& bounds = frameBounds_[static_cast<size_t>(frame)];
-        for (int source : vertices.source) {
-            // A vertex the frame's mesh lacks comes from the first frame's mesh.
-            Mesh& mesh = source < frameMesh->numVerts ? *frameMesh : startMesh;
-            const Point3 position = transform.PointTransform(mesh.verts[source]);
-            modelformat::Md3Vec3 stored;
-            const int16_t x = modelformat::encodeCoordinate(position.x, clamped);
-            const int16_t y = modelformat::encodeCoordinate(position.y, clamped);
-            const int16_t z = modelformat::encodeCoordinate(position.z, clamped);
-            writer_->writeInt16(x);
-            writer_->writeInt16(y);
-            writer_->writeInt16(z);
-            stored.x = x * modelformat::kMd3PositionUnit;
-            stored.y = y * modelformat::kMd3PositionUnit;
-            stored.z = z * modelformat::kMd3PositionUnit;
-            bounds.add(stored);
-
-            if (normalsMissing) {
-                writer_->writeInt16(0);
-                continue;
-            }
-            if (&mesh != frameMesh) {
-                mesh.checkNormals(TRUE);
-            }
-            const Point3 normal = transformNormal(inverse, mesh.getNormal(source)).Normalize();
-            const modelformat::EncodedNormal encoded = modelformat::encodeNormal(normal.x, normal.y, normal.z);
-            writer_->writeUInt8(encoded.polar);
-            writer_->writeUInt8(encoded.azimuth);
+        if (!frameRecords.bounds.empty()) {
+            bounds.add(frameRecords.bounds.minCorner());
+            bounds.add(frameRecords.bounds.maxCorner());
         }
+        block.clear();
+        frameRecords.appendTo(block);
+        writer_->writeBytes(block.data(), block.size());
     }
 
-    if (normalsMissing) {
+    if (encoder.normalsMissing()) {
         warn(kNoNormalsWarning, nodeName.c_str());
     }
     if (clamped) {
@@ -236,5 +207,4 @@ void Md3FileWriter::writeSurface(int surfacePosition) {
         warn(kVertexCountWarning, nodeName.c_str());
     }
     writer_->patchWithCurrentPosition(endOffset);
-    frameCollections_.clear();
 }

@@ -3,6 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <vector>
 
 namespace modelformat {
 
@@ -36,10 +40,128 @@ uint8_t angleByte(double value) {
     return static_cast<uint8_t>(static_cast<int>(std::min(value, 255.0)) & 0xFF);
 }
 
+// The two bytes of a normal, each a function of one single-precision cosine: the polar byte of
+// z, and the azimuth byte of the x of (x, y) made unit, on either side of the x axis.
+uint8_t polarByteOf(float z) { return angleByte(safeAcos(z) * kByteAngleScale); }
+uint8_t azimuthByteAboveOf(float x) { return angleByte(safeAcos(x) * kByteAngleScale); }
+uint8_t azimuthByteBelowOf(float x) { return angleByte((1.0 - safeAcos(x) * kInverseTwoPi) * kFullByte); }
+
+// Floats in an integer order that follows their numeric order (-0 and +0 alike), so that the
+// floats of an interval can be bisected.
+int32_t floatOrder(float value) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits & 0x80000000u) != 0 ? -static_cast<int32_t>(bits & 0x7FFFFFFFu) : static_cast<int32_t>(bits);
+}
+
+float floatAt(int32_t order) {
+    const uint32_t bits = order < 0 ? (static_cast<uint32_t>(-order) | 0x80000000u) : static_cast<uint32_t>(order);
+    float value = 0.0f;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// A byte that is a monotonic step function of a cosine, kept as the first float of every step:
+// looking a cosine up gives the function's own byte without an arc cosine, because every step's
+// first float was found by bisecting the floats with the function itself. A lookup starts from
+// the cosine's bucket (2048 equal parts of [-1, 1]): most buckets lie inside one step and give
+// its byte at once; in the others the lookup passes the one or two steps that begin there.
+// Cosines beyond -1 and 1 take the end bytes, as the clamped arc cosine does.
+class CosineSteps {
+public:
+    explicit CosineSteps(uint8_t (*stepByte)(float)) {
+        const int32_t last = floatOrder(1.0f);
+        int32_t from = floatOrder(-1.0f);
+        uint8_t current = stepByte(-1.0f);
+        bytes_.push_back(current);
+        while (stepByte(floatAt(last)) != current) {
+            // The step of `current` starts at or before `from` and ends before `last`: bisect for
+            // the first float whose byte differs.
+            int32_t low = from;
+            int32_t high = last;
+            while (high - low > 1) {
+                const int32_t middle = low + (high - low) / 2;
+                if (stepByte(floatAt(middle)) == current) {
+                    low = middle;
+                } else {
+                    high = middle;
+                }
+            }
+            from = high;
+            current = stepByte(floatAt(from));
+            starts_.push_back(floatAt(from));
+            bytes_.push_back(current);
+        }
+        // A bucket's first step counts the steps that start in earlier buckets: they start below
+        // any cosine of the bucket because the bucket of a cosine never decreases as it grows.
+        size_t counted = 0;
+        for (size_t bucket = 0; bucket < kBuckets; ++bucket) {
+            Bucket& entry = buckets_[bucket];
+            entry.firstStep = static_cast<uint16_t>(counted);
+            entry.firstByte = bytes_[counted];
+            while (counted < starts_.size() && bucketOf(starts_[counted]) <= bucket) {
+                ++counted;
+            }
+            entry.starts = static_cast<uint8_t>(counted - entry.firstStep);
+        }
+        starts_.push_back(std::numeric_limits<float>::infinity());  // ends every pass
+    }
+
+    uint8_t byteOf(float cosine) const {
+        const Bucket& entry = buckets_[bucketOf(cosine)];
+        if (entry.starts == 0) {
+            return entry.firstByte;  // most buckets lie inside one step
+        }
+        size_t step = entry.firstStep;
+        for (uint8_t pass = 0; pass < entry.starts; ++pass) {
+            step += starts_[step] <= cosine ? 1 : 0;
+        }
+        return bytes_[step];
+    }
+
+private:
+    static constexpr size_t kBuckets = 2048;
+
+    struct Bucket {
+        uint16_t firstStep = 0;  // the step of the bucket's lowest cosine
+        uint8_t firstByte = 0;   // its byte
+        uint8_t starts = 0;      // how many steps begin inside the bucket
+    };
+
+    // Rounding keeps the sum and the product monotonic, and so are the bounds and the cut to a
+    // whole number: the bucket never decreases as the cosine grows.
+    static size_t bucketOf(float cosine) {
+        const float scaled = (cosine + 1.0f) * (static_cast<float>(kBuckets) / 2.0f);
+        const float low = scaled > 0.0f ? scaled : 0.0f;
+        const float bounded = low < static_cast<float>(kBuckets - 1) ? low : static_cast<float>(kBuckets - 1);
+        return static_cast<size_t>(static_cast<int32_t>(bounded));
+    }
+
+    std::vector<float> starts_;   // ascending: where steps 1, 2, ... begin; then infinity
+    std::vector<uint8_t> bytes_;  // the byte of each step, step 0 first
+    std::array<Bucket, kBuckets> buckets_{};
+};
+
+struct NormalSteps {
+    CosineSteps polar{polarByteOf};
+    CosineSteps azimuthAbove{azimuthByteAboveOf};  // y >= 0
+    CosineSteps azimuthBelow{azimuthByteBelowOf};  // y < 0
+};
+
+// Found once per process, with the arc cosine of the library the process runs with.
+const NormalSteps& normalSteps() {
+    static const NormalSteps steps;
+    return steps;
+}
+
 }  // namespace
 
 int16_t encodeCoordinate(float coordinate, bool& clamped) {
     const float scaled = coordinate * kMd3PositionScale;
+    // Inside the range, truncating the float is truncating its exact double.
+    if (scaled > -32769.0f && scaled < 32768.0f) {
+        return static_cast<int16_t>(static_cast<int32_t>(scaled));
+    }
     if (std::isnan(scaled)) {
         clamped = true;
         return 0;
@@ -61,17 +183,13 @@ EncodedNormal encodeNormal(float x, float y, float z) {
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
         return encoded;
     }
-    encoded.polar = angleByte(safeAcos(z) * kByteAngleScale);
-    float bx = x;
-    float by = y;
-    float bz = 0.0f;
-    normalize(bx, by, bz);
-    const double azimuth = safeAcos(bx);
-    if (y >= 0.0f) {
-        encoded.azimuth = angleByte(azimuth * kByteAngleScale);
-    } else {
-        encoded.azimuth = angleByte((1.0 - azimuth * kInverseTwoPi) * kFullByte);
-    }
+    const NormalSteps& steps = normalSteps();
+    encoded.polar = steps.polar.byteOf(z);
+    // The x of (x, y) made unit, as normalize makes it (a zero z adds nothing to the length).
+    const float length = std::sqrt(x * x + y * y);
+    const float unitX = length == 0.0f || !std::isfinite(length) ? 0.0f : x / length;
+    const CosineSteps& azimuth = y >= 0.0f ? steps.azimuthAbove : steps.azimuthBelow;
+    encoded.azimuth = azimuth.byteOf(unitX);
     return encoded;
 }
 

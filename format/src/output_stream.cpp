@@ -45,6 +45,8 @@ mode_t currentUmask() {
     return mask;
 }
 
+constexpr size_t kFileBufferSize = size_t{1} << 20;
+
 std::string directoryOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) {
@@ -106,6 +108,9 @@ bool FileOutputStream::open(const std::string& targetPath) {
         temporaryPath_.clear();
         return false;
     }
+    // Writers hand over a record or a frame at a time: a large buffer keeps the system calls few.
+    // Without it the stream still works, with the library's own buffer.
+    std::setvbuf(file_, nullptr, _IOFBF, kFileBufferSize);
     return true;
 }
 

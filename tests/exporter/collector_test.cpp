@@ -7,7 +7,7 @@
 namespace {
 
 std::vector<std::string> collectedNames(host::Scene& scene, TimeValue time = 0) {
-    NodeCollector collector(&scene, time);
+    NodeCollector collector(&scene, time, exportOptions);
     std::vector<std::string> names;
     for (int i = 0; i < collector.count(); ++i) {
         names.emplace_back(collector.entryAt(i)->node->GetName());
@@ -79,7 +79,7 @@ TEST_F(CollectorTest, EntriesFollowEnumerationOrderAndStopAtTheEnd) {
     root->setMesh(host::makeTagMarker());
     scene.addNode("child", root)->setMesh(host::makeTagMarker());
     scene.addNode("second")->setMesh(host::makeTagMarker());
-    NodeCollector collector(&scene, 320);
+    NodeCollector collector(&scene, 320, exportOptions);
     EXPECT_EQ(collector.time(), 320);
     ASSERT_EQ(collector.count(), 3);
     EXPECT_STREQ(collector.entryAt(1)->node->GetName(), "child");

@@ -1,12 +1,73 @@
 // Fixed-point positions, normal bytes, spherical mapping and frame bounds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 #include <modelformat/md3_encoding.h>
 #include <modelformat/md3_reader.h>
 
 using namespace modelformat;
+
+namespace {
+
+// The normal encoder as it was first written, with an arc cosine per angle: the definition of
+// the normal bytes, which the encoder must reproduce bit for bit.
+EncodedNormal arcCosineEncodeNormal(float x, float y, float z) {
+    constexpr double kInverseTwoPi = 0.15915494309644432;
+    constexpr double kByteAngleScale = 40.5845104895933;
+    const auto safeAcos = [](double cosine) { return std::acos(std::clamp(cosine, -1.0, 1.0)); };
+    const auto angleByte = [](double value) {
+        return !(value >= 0.0) ? uint8_t{0} : static_cast<uint8_t>(static_cast<int>(std::min(value, 255.0)) & 0xFF);
+    };
+    EncodedNormal encoded;
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
+        return encoded;
+    }
+    encoded.polar = angleByte(safeAcos(z) * kByteAngleScale);
+    float bx = x;
+    float by = y;
+    const float length = std::sqrt(bx * bx + by * by);
+    if (length == 0.0f || !std::isfinite(length)) {
+        bx = 0.0f;
+    } else {
+        bx /= length;
+        by /= length;
+    }
+    const double azimuth = safeAcos(bx);
+    encoded.azimuth =
+        y >= 0.0f ? angleByte(azimuth * kByteAngleScale) : angleByte((1.0 - azimuth * kInverseTwoPi) * 255.0);
+    return encoded;
+}
+
+::testing::AssertionResult encodesAsArcCosine(float x, float y, float z) {
+    const EncodedNormal expected = arcCosineEncodeNormal(x, y, z);
+    const EncodedNormal actual = encodeNormal(x, y, z);
+    if (actual.polar == expected.polar && actual.azimuth == expected.azimuth) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "(" << x << ", " << y << ", " << z << ") gives " << int{actual.polar} << "/"
+                                         << int{actual.azimuth} << " instead of " << int{expected.polar} << "/"
+                                         << int{expected.azimuth};
+}
+
+// The floats within `ulps` steps either side of a value.
+std::vector<float> floatsAround(double value, int ulps) {
+    std::vector<float> floats;
+    float below = static_cast<float>(value);
+    float above = below;
+    floats.push_back(below);
+    for (int i = 0; i < ulps; ++i) {
+        below = std::nextafter(below, -2.0f);
+        above = std::nextafter(above, 2.0f);
+        floats.push_back(below);
+        floats.push_back(above);
+    }
+    return floats;
+}
+
+}  // namespace
 
 TEST(Md3Encoding, CoordinatesTruncateTowardZeroAndClampAtTheSixteenBitRange) {
     struct Case {
@@ -15,9 +76,10 @@ TEST(Md3Encoding, CoordinatesTruncateTowardZeroAndClampAtTheSixteenBitRange) {
         bool clamped;
     };
     const Case cases[] = {
-        {1.0f, 64, false},       {1.5f, 96, false},        {-0.3f, -19, false},          {-1.99f, -127, false},
-        {511.99f, 32767, false}, {-512.0f, -32768, false}, {512.0f, 32767, true},        {600.0f, 32767, true},
-        {-600.0f, -32768, true}, {1e30f, 32767, true},     {-512.015625f, -32768, true},
+        {1.0f, 64, false},         {1.5f, 96, false},        {-0.3f, -19, false},          {-1.99f, -127, false},
+        {511.99f, 32767, false},   {-512.0f, -32768, false}, {512.0f, 32767, true},        {600.0f, 32767, true},
+        {-600.0f, -32768, true},   {1e30f, 32767, true},     {-512.015625f, -32768, true}, {511.999f, 32767, false},
+        {-512.01f, -32768, false}, {-0.01f, 0, false},
     };
     for (const Case& c : cases) {
         bool clamped = false;
@@ -103,4 +165,60 @@ TEST(Md3Encoding, FrameBoundsAndRadius) {
     EXPECT_EQ(bounds.maxCorner().y, 1.0f);
     EXPECT_EQ(bounds.maxCorner().z, 3.0f);
     EXPECT_FLOAT_EQ(bounds.radius(), std::sqrt(16.0f + 4.0f + 9.0f));
+}
+
+// Where a byte changes, the cosine lies within a few floats of the cosine of the byte's angle:
+// every such neighbourhood, for the polar byte and the azimuth byte on both sides of the x axis,
+// then the ends, zeros and out-of-range components, then millions of random directions and
+// vectors of any length.
+TEST(Md3Encoding, NormalBytesEqualTheArcCosineEncodersEverywhere) {
+    constexpr double kPi = 3.14159265358979323846;
+    constexpr double kStep = 2.0 * kPi / 255.0;  // one byte of angle
+    int compared = 0;
+    for (int byte = 0; byte <= 256; ++byte) {
+        for (const double angle : {byte * kStep, (1.0 - byte / 255.0) * 2.0 * kPi}) {
+            for (const float c : floatsAround(std::cos(angle), 24)) {
+                const float side = std::sqrt(std::max(0.0f, 1.0f - c * c));
+                EXPECT_TRUE(encodesAsArcCosine(side, 0.0f, c));
+                EXPECT_TRUE(encodesAsArcCosine(c, side, 0.0f));
+                EXPECT_TRUE(encodesAsArcCosine(c, -side, 0.0f));
+                EXPECT_TRUE(encodesAsArcCosine(c * 3.0f, side * 3.0f, c));  // x of (x, y) made unit again
+                compared += 4;
+            }
+        }
+    }
+    const float specials[] = {0.0f,   -0.0f,   1.0f,   -1.0f,   1.0000001f, -1.0000001f, 2.0f,  -2.0f,
+                              1e-30f, -1e-30f, 1e-40f, -1e-40f, 0.999999f,  -0.999999f,  1e30f, -1e30f};
+    for (const float x : specials) {
+        for (const float y : specials) {
+            for (const float z : specials) {
+                EXPECT_TRUE(encodesAsArcCosine(x, y, z));
+                ++compared;
+            }
+        }
+    }
+    std::mt19937 random(20000);
+    std::normal_distribution<float> gaussian;
+    std::uniform_real_distribution<float> anyLength(-1.5f, 1.5f);
+    for (int i = 0; i < 3000000; ++i) {
+        float x = gaussian(random);
+        float y = gaussian(random);
+        float z = gaussian(random);
+        const float length = std::sqrt(x * x + y * y + z * z);
+        if (i % 4 == 3) {
+            x = anyLength(random);
+            y = anyLength(random);
+            z = anyLength(random);
+        } else if (length > 0.0f) {
+            x /= length;
+            y /= length;
+            z /= length;
+        }
+        if (!encodesAsArcCosine(x, y, z)) {
+            ADD_FAILURE() << encodesAsArcCosine(x, y, z).message();
+            break;
+        }
+        ++compared;
+    }
+    EXPECT_GT(compared, 3000000);
 }
