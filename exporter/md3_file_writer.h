@@ -61,6 +61,7 @@ private:
     std::vector<int> tagPositions_;
     std::vector<int> surfacePositions_;
     ReferenceTag referenceTag_;
+    // Deliberately a new collection per frame, the scene enumerated again each time, as the original writer does.
     std::vector<std::unique_ptr<NodeCollector>> frameCollections_;
     std::vector<modelformat::FrameBounds> frameBounds_;
     int frameCount_ = 0;
