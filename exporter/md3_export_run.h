@@ -64,7 +64,9 @@ private:
     std::vector<int> tagPositions_;
     std::vector<int> surfacePositions_;
     ReferenceTag referenceTag_;
-    // Built once per frame, when the frame's tags are written, and shared by every surface.
+    // Built once per frame, when the frame's tags are written, and shared by every surface. The scene
+    // is deliberately enumerated again at every frame, as the original writer does, although
+    // nodeAtFrame keeps the start-time node either way.
     std::vector<std::unique_ptr<NodeCollector>> frameCollections_;
     std::vector<modelformat::FrameBounds> frameBounds_;
     int frameCount_;

@@ -11,6 +11,7 @@
 
 struct CollectedNode {
     INode* node = nullptr;
+    // Deliberately kept as the original links its entries; nothing here walks it (entries go by position).
     CollectedNode* next = nullptr;
 };
 

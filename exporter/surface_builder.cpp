@@ -21,6 +21,7 @@ constexpr size_t kMapNameCopyLength = 127;
 const char kNoMappingWarning[] =
     "No UV mapping was found on this object.\nWriting out the texture coordinates of a\n"
     "spherical mapping for each vertex.";
+// "contructed" and "Enviroment" are misspelt on purpose: the text is the original message, word for word.
 const char kNoNormalsWarning[] = "Object does not have normals contructed.\nEnviroment maps will be wrong.";
 const char kClampedWarning[] =
     "Some vertices lie outside the +/-512 unit range of the MD3 format\nand were clamped to it.";

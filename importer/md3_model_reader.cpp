@@ -3,6 +3,7 @@
 
 #include "model_readers.h"
 
+// Deliberately library-wide and kept between imports, as in the original module: do not make it local.
 char nodeNameBuffer[68];
 
 namespace {

@@ -14,6 +14,7 @@ public:
     SClass_ID SuperClassID() override { return SCENE_IMPORT_CLASS_ID; }
     Class_ID ClassID() override { return CORVINALE_CLASS_ID; }
     const TCHAR* Category() override;
+    // "Corvinalx", not "Corvinale", on purpose: it is the original module's internal name.
     const TCHAR* InternalName() override { return "Corvinalx"; }
     HINSTANCE HInstance() override;
 };

@@ -5,6 +5,8 @@
 
 #include <max.h>
 
+#include "plugin_strings.h"
+
 // Provided by each module: its one class descriptor.
 ClassDesc* moduleClassDescriptor();
 
@@ -21,10 +23,5 @@ PLUGIN_EXPORT const TCHAR* LibDescription();
 PLUGIN_EXPORT int LibNumberClasses();
 PLUGIN_EXPORT ClassDesc* LibClassDesc(int index);
 PLUGIN_EXPORT ULONG LibVersion();
-
-// String-table ids every module defines.
-#define IDS_LIBDESCRIPTION 1
-#define IDS_CATEGORY 2
-#define IDS_CLASS_NAME 3
 
 #endif

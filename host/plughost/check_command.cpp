@@ -14,25 +14,6 @@ namespace host {
 
 namespace {
 
-const char kCheckHelp[] =
-    "usage: plughost check FILE [--json]\n"
-    "\n"
-    "Reads an MD3 (Quake III) or MD2 (Quake II) file and reports its structure and every place\n"
-    "where it breaks the format or the games' limits: Quake III refuses a surface of 1000 or more\n"
-    "vertices or more than 1999 triangles; more than 1024 frames, 32 surfaces or 16 tags, or\n"
-    "names of 64 characters or more, are beyond what the format's tools accept.\n"
-    "\n"
-    "options:\n"
-    "  --json       print one JSON object instead\n"
-    "  -h, --help   show this help\n"
-    "\n"
-    "Exit status: 0 when the file passes, 1 when it breaks the format or a limit, 2 for a usage\n"
-    "error or a file that cannot be read.\n"
-    "\n"
-    "examples:\n"
-    "  plughost check upper.md3\n"
-    "  plughost check tris.md2 --json\n";
-
 struct Report {
     std::string format;              // "MD3", "MD2" or "unknown"
     std::string error;               // why the file does not read; empty when it does
@@ -110,27 +91,10 @@ Report checkMd2(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-int runCheck(const CommonOptions& /*common*/, const std::vector<std::string>& args) {
-    std::string input;
-    bool json = false;
-    for (const std::string& arg : args) {
-        if (arg == "-h" || arg == "--help") {
-            std::fputs(kCheckHelp, stdout);
-            return kExitOk;
-        } else if (arg == "--json") {
-            json = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            std::fprintf(stderr, "plughost check: unknown option '%s' (try 'plughost check --help')\n", arg.c_str());
-            return kExitUsage;
-        } else if (input.empty()) {
-            input = arg;
-        } else {
-            std::fprintf(stderr, "plughost check: more than one file given ('%s')\n", arg.c_str());
-            return kExitUsage;
-        }
-    }
-    if (input.empty()) {
-        std::fputs("plughost check: which file? (try 'plughost check --help')\n", stderr);
+int runCheck(const CommonOptions& /*common*/, const CheckRequest& request) {
+    const std::string& input = request.input;
+    const bool json = request.json;
+    if (!inputOpens("check", "", input)) {
         return kExitUsage;
     }
     std::FILE* file = std::fopen(input.c_str(), "rb");

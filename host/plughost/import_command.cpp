@@ -14,29 +14,6 @@ namespace host {
 
 namespace {
 
-const char kImportHelp[] =
-    "usage: plughost import FILE [OUT] [--json]\n"
-    "\n"
-    "Imports an MD3 (Quake III) or MD2 (Quake II) file through the importer plug-in into an empty\n"
-    "scene and lists every node it created: name, vertex, face and texture-vertex counts, transform\n"
-    "and world-space bounding box. The format is told by the file's first four bytes, whatever\n"
-    "its name. With OUT the imported scene is saved to it through the Open Asset Import Library,\n"
-    "in the format its name asks for (.gltf, .glb, .obj, .dae, .fbx, ...): nodes named, tag\n"
-    "markers included, texture coordinates kept.\n"
-    "\n"
-    "options:\n"
-    "  --json       print one JSON object {\"nodes\": [...]} instead\n"
-    "  -h, --help   show this help\n"
-    "\n"
-    "Exit status: 0 when the import (and the save) succeeded, 1 when the importer refused the file\n"
-    "(the nodes it had already made are still listed) or OUT could not be written, 2 for a usage\n"
-    "error or a file that cannot be opened.\n"
-    "\n"
-    "examples:\n"
-    "  plughost import upper.md3\n"
-    "  plughost import tris.md2 --json\n"
-    "  plughost import upper.md3 upper.gltf\n";
-
 struct NodeReport {
     std::string name;
     int vertices = 0;
@@ -113,38 +90,22 @@ std::string extensionOf(const std::string& path) {
 
 }  // namespace
 
-int runImport(const CommonOptions& common, const std::vector<std::string>& args) {
-    std::string input;
-    std::string output;
-    bool json = false;
-    for (const std::string& arg : args) {
-        if (arg == "-h" || arg == "--help") {
-            std::fputs(kImportHelp, stdout);
-            return kExitOk;
-        } else if (arg == "--json") {
-            json = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            std::fprintf(stderr, "plughost import: unknown option '%s' (try 'plughost import --help')\n", arg.c_str());
-            return kExitUsage;
-        } else if (input.empty()) {
-            input = arg;
-        } else if (output.empty()) {
-            output = arg;
-        } else {
-            std::fprintf(stderr, "plughost import: give one input file and at most one output ('%s' is one too many)\n",
-                         arg.c_str());
-            return kExitUsage;
-        }
-    }
-    if (input.empty()) {
-        std::fputs("plughost import: which file? (try 'plughost import --help')\n", stderr);
+int runImport(const CommonOptions& common, const ImportRequest& request) {
+    const std::string& input = request.input;
+    const std::string& output = request.output;
+    const bool json = request.json;
+    if (!inputOpens("import", "", input)) {
         return kExitUsage;
     }
-    if (std::FILE* probe = std::fopen(input.c_str(), "rb")) {
-        std::fclose(probe);
-    } else {
-        std::fprintf(stderr, "plughost import: cannot open '%s'\n", input.c_str());
+    if (!output.empty() && sameFile(input, output)) {
+        std::fprintf(stderr, "plughost import: the output '%s' is the imported file itself; give another OUT\n",
+                     output.c_str());
         return kExitUsage;
+    }
+    // Saving would replace a folder, or wait on a pipe for a reader that never comes.
+    if (!output.empty() && existsButNotRegularFile(output)) {
+        std::fprintf(stderr, "plughost import: cannot save '%s': it is not a regular file\n", output.c_str());
+        return kExitFailed;
     }
 
     Session session(common);

@@ -13,17 +13,6 @@ namespace host {
 
 namespace {
 
-const char kPluginsHelp[] =
-    "usage: plughost plugins [--json]\n"
-    "\n"
-    "Lists each plug-in module found in the plug-in folder: its description, class name, category,\n"
-    "class and superclass identifiers, file extensions, long and short descriptions, author and\n"
-    "version. Modules that cannot be loaded are reported on standard error.\n"
-    "\n"
-    "options:\n"
-    "  --json       print a JSON array with one object per module\n"
-    "  -h, --help   show this help\n";
-
 std::string text(const TCHAR* value) { return value != nullptr ? value : ""; }
 
 std::string hex(unsigned long value) {
@@ -132,20 +121,8 @@ void printText(const std::vector<ModuleReport>& reports) {
 
 }  // namespace
 
-int runPlugins(const CommonOptions& common, const std::vector<std::string>& args) {
-    bool json = false;
-    for (const std::string& arg : args) {
-        if (arg == "-h" || arg == "--help") {
-            std::fputs(kPluginsHelp, stdout);
-            return kExitOk;
-        } else if (arg == "--json") {
-            json = true;
-        } else {
-            std::fprintf(stderr, "plughost plugins: unknown argument '%s' (try 'plughost plugins --help')\n",
-                         arg.c_str());
-            return kExitUsage;
-        }
-    }
+int runPlugins(const CommonOptions& common, const PluginsRequest& request) {
+    const bool json = request.json;
     Session session(common);
     const bool any = session.reportLoadErrors("plugins");
     std::vector<ModuleReport> reports;

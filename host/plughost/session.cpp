@@ -1,6 +1,8 @@
 // The plughost session: the desktop installed, then the plug-in modules loaded from their folder.
 #include "session.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 namespace host {
@@ -23,13 +25,32 @@ bool Session::reportLoadErrors(const char* command) {
     return !plugins_.modules().empty();
 }
 
-bool takeValue(const std::vector<std::string>& args, size_t& i, std::string& value, const char* command) {
-    if (i + 1 >= args.size()) {
-        std::fprintf(stderr, "plughost %s: %s needs a value\n", command, args[i].c_str());
+bool inputOpens(const char* command, const std::string& what, const std::string& path) {
+    struct stat info {};
+    // A folder opens for reading on this system, and then reads as nothing.
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        std::fprintf(stderr, "plughost %s: cannot open %s'%s': it is a folder\n", command, what.c_str(), path.c_str());
         return false;
     }
-    value = args[++i];
+    std::FILE* probe = std::fopen(path.c_str(), "rb");
+    if (probe == nullptr) {
+        std::fprintf(stderr, "plughost %s: cannot open %s'%s'\n", command, what.c_str(), path.c_str());
+        return false;
+    }
+    std::fclose(probe);
     return true;
+}
+
+bool sameFile(const std::string& first, const std::string& second) {
+    struct stat firstInfo {};
+    struct stat secondInfo {};
+    return stat(first.c_str(), &firstInfo) == 0 && stat(second.c_str(), &secondInfo) == 0 &&
+           firstInfo.st_dev == secondInfo.st_dev && firstInfo.st_ino == secondInfo.st_ino;
+}
+
+bool existsButNotRegularFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
 std::string counted(long long count, const std::string& noun) {

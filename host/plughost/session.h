@@ -7,17 +7,10 @@
 
 #include <plugin_loader.h>
 
+#include "command_line.h"
 #include "terminal_desktop.h"
 
 namespace host {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-struct CommonOptions {
-    std::string pluginFolder;  // empty: PluginCatalogue::defaultFolder()
-};
 
 class Session {
 public:
@@ -36,16 +29,22 @@ private:
     PluginCatalogue plugins_;
 };
 
-// Takes the value after a flag; prints a usage error when there is none.
-bool takeValue(const std::vector<std::string>& args, size_t& i, std::string& value, const char* command);
+// Whether a file given to a command to read can be opened. When not, says so on standard error
+// ("plughost COMMAND: cannot open WHAT'PATH'", with the reason for a folder) and answers false.
+bool inputOpens(const char* command, const std::string& what, const std::string& path);
+// Whether two paths name one existing file (the same path, links to it, hard links).
+bool sameFile(const std::string& first, const std::string& second);
+// Whether something that is not a regular file (a folder, a pipe, a device) stands at the path,
+// symbolic links followed.
+bool existsButNotRegularFile(const std::string& path);
 
 // "1 frame", "2 frames".
 std::string counted(long long count, const std::string& noun);
 
-int runExport(const CommonOptions& common, const std::vector<std::string>& args);
-int runImport(const CommonOptions& common, const std::vector<std::string>& args);
-int runPlugins(const CommonOptions& common, const std::vector<std::string>& args);
-int runCheck(const CommonOptions& common, const std::vector<std::string>& args);
+int runExport(const CommonOptions& common, const ExportRequest& request);
+int runImport(const CommonOptions& common, const ImportRequest& request);
+int runPlugins(const CommonOptions& common, const PluginsRequest& request);
+int runCheck(const CommonOptions& common, const CheckRequest& request);
 
 }  // namespace host
 

@@ -10,6 +10,7 @@
 #include "model_builders.h"
 #include "modelformat/md2_normals.h"
 #include "modelformat/md2_reader.h"
+#include "sample_files.h"
 
 namespace {
 
@@ -176,7 +177,7 @@ TEST_P(Md2NormalOrder, AgreesWithTheFacesOfRealModels) {
     const std::string path = std::string(QMP_SAMPLES_DIR) + "/" + GetParam().path;
     const std::vector<uint8_t> bytes = testmodels::loadFile(path);
     if (bytes.empty()) {
-        GTEST_SKIP() << "sample file " << path << " is not there (samples live beside the project)";
+        QMP_SAMPLE_MISSING() << "sample file " << path << " is not there (samples live beside the project)";
     }
 
     // The same table with every entry moved up one place: mostly close neighbours on the sphere.

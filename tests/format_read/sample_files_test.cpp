@@ -10,6 +10,7 @@
 #include "model_checks.h"
 #include "modelformat/md2_reader.h"
 #include "modelformat/md3_reader.h"
+#include "sample_files.h"
 
 namespace {
 
@@ -38,10 +39,10 @@ std::vector<uint8_t> loadSample(const Sample& sample) {
     return testmodels::loadFile(std::string(QMP_SAMPLES_DIR) + "/" + sample.path);
 }
 
-#define SKIP_WITHOUT_SAMPLE(bytes, sample)                                    \
-    if ((bytes).empty())                                                      \
-    GTEST_SKIP() << "sample file " << QMP_SAMPLES_DIR << "/" << (sample).path \
-                 << " is not there (the samples live beside the project, in shared/samples)"
+#define SKIP_WITHOUT_SAMPLE(bytes, sample)                                            \
+    if ((bytes).empty())                                                              \
+    QMP_SAMPLE_MISSING() << "sample file " << QMP_SAMPLES_DIR << "/" << (sample).path \
+                         << " is not there (the samples live beside the project, in shared/samples)"
 
 // Reads bytes as the sample's format; true when accepted (and then checks consistency).
 bool readAndCheck(const Sample& sample, const std::vector<uint8_t>& bytes) {
@@ -216,7 +217,7 @@ protected:
 
 TEST_F(SampleCounts, Md3FilesFromOtherTools) {
     if (load(kSamples[1].path).empty()) {
-        GTEST_SKIP() << "samples folder " << QMP_SAMPLES_DIR << " is not there";
+        QMP_SAMPLE_MISSING() << "samples folder " << QMP_SAMPLES_DIR << " is not there";
     }
     {
         const Md3ReadResult upper = readMd3(load("openarena-data/models/players/sarge/upper.md3"));
@@ -259,7 +260,7 @@ TEST_F(SampleCounts, Md3FilesFromOtherTools) {
 
 TEST_F(SampleCounts, Md2FilesFromOtherTools) {
     if (load(kSamples[4].path).empty()) {
-        GTEST_SKIP() << "samples folder " << QMP_SAMPLES_DIR << " is not there";
+        QMP_SAMPLE_MISSING() << "samples folder " << QMP_SAMPLES_DIR << " is not there";
     }
     {
         const Md2ReadResult box = readMd2(load("ufoai-data/models/objects/store/box.md2"), kMd2ImportFrame);

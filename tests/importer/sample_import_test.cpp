@@ -10,6 +10,7 @@
 
 #include "import_harness.h"
 #include "model_builders.h"
+#include "sample_files.h"
 
 using importtest::ImportScene;
 using importtest::meshOf;
@@ -92,7 +93,7 @@ class SampleImport : public ::testing::TestWithParam<SampleFile> {
 protected:
     void SetUp() override {
         if (!importtest::samplesPresent()) {
-            GTEST_SKIP() << "no sample folder at " << QMP_SAMPLES_DIR;
+            QMP_SAMPLE_MISSING() << "no sample folder at " << QMP_SAMPLES_DIR;
         }
         path = importtest::samplePath(GetParam().path);
         bytes = testmodels::loadFile(path);

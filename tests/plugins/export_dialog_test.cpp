@@ -4,23 +4,11 @@
 
 #include <cmath>
 
+#include <brindlark/resource_ids.h>
+
 #include "plugin_harness.h"
 
 namespace {
-
-constexpr int kSliderFrom = 1004;
-constexpr int kSliderTo = 1005;
-constexpr int kLabelFrom = 1006;
-constexpr int kLabelTo = 1007;
-constexpr int kExportNow = 1008;
-constexpr int kRelativeToTag = 1009;
-constexpr int kSmartPaths = 1010;
-constexpr int kNamePrefixes = 1011;
-constexpr int kUseNamePrefixes = 1012;
-constexpr int kUseTagList = 1013;
-constexpr int kTagNames = 1014;
-constexpr int kIgnoreBip = 1015;
-constexpr int kShowWarnings = 1017;
 
 int checked(HWND dialog, int id) { return static_cast<int>(SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0)); }
 
@@ -47,21 +35,21 @@ TEST_F(PluginTest, TheDialogOpensInItsFixedStateAndItsSlidersSetTheRange) {
     host::Scene scene;
     buildCountingScene(scene);
     desktop.script = [](HWND dialog) {
-        EXPECT_EQ(win32::dialogResourceId(dialog), 101);
+        EXPECT_EQ(win32::dialogResourceId(dialog), IDD_OPTIONS);
         EXPECT_EQ(win32::windowText(dialog), "Brindlark beta 4 by Tallowby");
-        EXPECT_EQ(checked(dialog, kRelativeToTag), BST_CHECKED);
-        EXPECT_EQ(checked(dialog, kSmartPaths), BST_CHECKED);
-        EXPECT_EQ(checked(dialog, kIgnoreBip), BST_CHECKED);
-        EXPECT_EQ(checked(dialog, kUseTagList), BST_UNCHECKED);
-        EXPECT_EQ(checked(dialog, kUseNamePrefixes), BST_UNCHECKED);
-        EXPECT_EQ(checked(dialog, kShowWarnings), BST_CHECKED);
-        EXPECT_EQ(SendDlgItemMessageA(dialog, kSliderFrom, TBM_GETRANGEMAX, 0, 0), 400);
-        EXPECT_EQ(win32::windowText(GetDlgItem(dialog, kLabelFrom)), "From: 0");
-        win32::user::dragTrackbar(dialog, kSliderFrom, 120);
-        win32::user::dragTrackbar(dialog, kSliderTo, 30);
-        EXPECT_EQ(win32::windowText(GetDlgItem(dialog, kLabelFrom)), "From: 120");
-        EXPECT_EQ(win32::windowText(GetDlgItem(dialog, kLabelTo)), "To: 30");
-        win32::user::click(dialog, kExportNow);
+        EXPECT_EQ(checked(dialog, IDC_RELATIVE_TO_TAG), BST_CHECKED);
+        EXPECT_EQ(checked(dialog, IDC_SMART_PATHS), BST_CHECKED);
+        EXPECT_EQ(checked(dialog, IDC_IGNORE_BIP), BST_CHECKED);
+        EXPECT_EQ(checked(dialog, IDC_USE_TAG_LIST), BST_UNCHECKED);
+        EXPECT_EQ(checked(dialog, IDC_USE_NAME_PREFIXES), BST_UNCHECKED);
+        EXPECT_EQ(checked(dialog, IDC_SHOW_WARNINGS), BST_CHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_SLIDER_FROM, TBM_GETRANGEMAX, 0, 0), 400);
+        EXPECT_EQ(win32::windowText(GetDlgItem(dialog, IDC_LABEL_FROM)), "From: 0");
+        win32::user::dragTrackbar(dialog, IDC_SLIDER_FROM, 120);
+        win32::user::dragTrackbar(dialog, IDC_SLIDER_TO, 30);
+        EXPECT_EQ(win32::windowText(GetDlgItem(dialog, IDC_LABEL_FROM)), "From: 120");
+        EXPECT_EQ(win32::windowText(GetDlgItem(dialog, IDC_LABEL_TO)), "To: 30");
+        win32::user::click(dialog, IDC_EXPORT_NOW);
         return true;
     };
     ASSERT_EQ(exportScene(scene), 1);
@@ -73,9 +61,9 @@ TEST_F(PluginTest, TheDialogOpensInItsFixedStateAndItsSlidersSetTheRange) {
 
     // The range cannot leave 0 to 400.
     desktop.script = [](HWND dialog) {
-        win32::user::dragTrackbar(dialog, kSliderFrom, 9999);
-        win32::user::dragTrackbar(dialog, kSliderTo, -5);
-        win32::user::click(dialog, kExportNow);
+        win32::user::dragTrackbar(dialog, IDC_SLIDER_FROM, 9999);
+        win32::user::dragTrackbar(dialog, IDC_SLIDER_TO, -5);
+        win32::user::click(dialog, IDC_EXPORT_NOW);
         return true;
     };
     ASSERT_EQ(exportScene(scene), 1);
@@ -88,16 +76,16 @@ TEST_F(PluginTest, ExportNowAtOnceExportsFrameZeroEvenAfterAnotherRange) {
     buildCountingScene(scene);
     hostInterface.SetTime(50 * GetTicksPerFrame());
     desktop.script = [](HWND dialog) {
-        win32::user::dragTrackbar(dialog, kSliderFrom, 10);
-        win32::user::dragTrackbar(dialog, kSliderTo, 20);
-        win32::user::click(dialog, kExportNow);
+        win32::user::dragTrackbar(dialog, IDC_SLIDER_FROM, 10);
+        win32::user::dragTrackbar(dialog, IDC_SLIDER_TO, 20);
+        win32::user::click(dialog, IDC_EXPORT_NOW);
         return true;
     };
     ASSERT_EQ(exportScene(scene), 1);
     EXPECT_EQ(written.model.header.frameCount, 11);
 
     desktop.script = [](HWND dialog) {
-        win32::user::click(dialog, kExportNow);
+        win32::user::click(dialog, IDC_EXPORT_NOW);
         return true;
     };
     ASSERT_EQ(exportScene(scene), 1);
@@ -116,8 +104,8 @@ TEST_F(PluginTest, EnterAndEscapeDoNotCloseTheDialog) {
         } else if (turns == 2) {
             win32::user::pressKey(dialog, VK_RETURN);
         } else {
-            win32::user::dragTrackbar(dialog, kSliderTo, 2);
-            win32::user::click(dialog, kExportNow);
+            win32::user::dragTrackbar(dialog, IDC_SLIDER_TO, 2);
+            win32::user::click(dialog, IDC_EXPORT_NOW);
         }
         return true;
     };
@@ -144,13 +132,13 @@ TEST_F(PluginTest, TypedNamesFilterAsTheyAreTyped) {
         host::Scene scene;
         buildCountingScene(scene);
         desktop.script = [&c](HWND dialog) {
-            win32::user::setChecked(dialog, kUseNamePrefixes, true);
-            win32::user::typeText(dialog, kNamePrefixes, c.prefixes);
+            win32::user::setChecked(dialog, IDC_USE_NAME_PREFIXES, true);
+            win32::user::typeText(dialog, IDC_NAME_PREFIXES, c.prefixes);
             if (!c.tags.empty()) {
-                win32::user::setChecked(dialog, kUseTagList, true);
-                win32::user::typeText(dialog, kTagNames, c.tags);
+                win32::user::setChecked(dialog, IDC_USE_TAG_LIST, true);
+                win32::user::typeText(dialog, IDC_TAG_NAMES, c.tags);
             }
-            win32::user::click(dialog, kExportNow);
+            win32::user::click(dialog, IDC_EXPORT_NOW);
             return true;
         };
         ASSERT_EQ(exportScene(scene), 1) << c.prefixes;
@@ -167,9 +155,9 @@ TEST_F(PluginTest, SwitchesReachTheFile) {
     host::Scene scene;
     buildCountingScene(scene);
     desktop.script = [](HWND dialog) {
-        win32::user::setChecked(dialog, kSmartPaths, false);
-        win32::user::setChecked(dialog, kIgnoreBip, false);
-        win32::user::click(dialog, kExportNow);
+        win32::user::setChecked(dialog, IDC_SMART_PATHS, false);
+        win32::user::setChecked(dialog, IDC_IGNORE_BIP, false);
+        win32::user::click(dialog, IDC_EXPORT_NOW);
         return true;
     };
     ASSERT_EQ(exportScene(scene), 1);
@@ -204,7 +192,7 @@ TEST_F(PluginTest, ProgressWindowComesAndGoesAndNoDataIsSaid) {
     ASSERT_EQ(exportScene(scene, TRUE), 1);
     int progressShown = 0;
     for (const auto& shown : desktop.shown) {
-        if (shown.resourceId == 102) {
+        if (shown.resourceId == IDD_PROGRESS) {
             ++progressShown;
             EXPECT_EQ(shown.text, "Exporting...");
             EXPECT_FALSE(IsWindow(shown.window));  // destroyed again

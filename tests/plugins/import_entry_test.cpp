@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <demo_scene.h>
+#include <sample_files.h>
 
 #include "plugin_harness.h"
 
@@ -98,7 +99,7 @@ TEST_F(ImportEntryTest, TheMagicDecidesWhateverTheName) {
     const std::vector<uint8_t> md2 = fileBytes(samples + "/ufoai-data/models/objects/store/box.md2");
     const std::vector<uint8_t> md3 = fileBytes(samples + "/openarena-data/models/players/sarge/head.md3");
     if (md2.empty() || md3.empty()) {
-        GTEST_SKIP() << "the sample files are not beside the project (" << samples << ")";
+        QMP_SAMPLE_MISSING() << "the sample files are not beside the project (" << samples << ")";
     }
     writeFileBytes(path("box.md3"), md2);
     writeFileBytes(path("head.md2"), md3);

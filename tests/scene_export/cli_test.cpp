@@ -1,11 +1,14 @@
 // plughost as a script sees it: exit statuses, one-line errors, and files that pass the check.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -130,4 +133,185 @@ TEST_F(PlughostCommandLine, PluginsListsBothModules) {
     const CommandRun elsewhere = plughost("--plugins /nonexistent plugins");
     EXPECT_EQ(elsewhere.status, 1);
     EXPECT_NE(elsewhere.out.find("/nonexistent"), std::string::npos);
+}
+
+namespace {
+
+// plughost under a time limit (status 124 when it runs out), for commands that could wait for ever.
+CommandRun plughostWithin(int seconds, const std::string& arguments) {
+    CommandRun run;
+    const std::string command =
+        "timeout " + std::to_string(seconds) + " " + std::string(QMP_PLUGHOST) + " " + arguments + " 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    char buffer[4096];
+    size_t read = 0;
+    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        run.out.append(buffer, read);
+    }
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// The lines of a command's output, for "exactly one line" checks.
+int lineCount(const std::string& text) {
+    int lines = 0;
+    for (char c : text) {
+        lines += c == '\n' ? 1 : 0;
+    }
+    return lines;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+}  // namespace
+
+// Refusals of an output that would destroy a file the person did not mean to write: one line,
+// status 2, the file as it was.
+TEST_F(PlughostCommandLine, RefusesAnOutputThatWouldDestroyTheInput) {
+    const std::string scene = path("scene.gltf");
+    std::ofstream(scene) << fileText(std::string(QMP_SCENE_DATA_DIR) + "/figure.gltf");
+    const std::string original = fileText(scene);
+    ASSERT_FALSE(original.empty());
+    ASSERT_EQ(symlink(scene.c_str(), path("link.gltf").c_str()), 0);
+    std::ofstream(path("notes.txt")) << "not a model";
+    ASSERT_EQ(plughost("export " + quoted(path("model.md3"))).status, 0);
+
+    struct Case {
+        std::string arguments;
+        std::string untouched;  // the file that must stay as it was
+    };
+    const Case refused[] = {
+        {"export " + quoted(scene) + " " + quoted(scene), scene},              // OUT is the scene
+        {"export " + quoted(scene) + " " + quoted(path("link.gltf")), scene},  // ... through a link
+        {"export " + quoted(scene), scene},                                    // a forgotten OUT
+        {"export " + quoted(path("notes.txt")), path("notes.txt")},            // not an MD3 there
+        {"export " + quoted(path("model.md3")) + " " + quoted(path("model.md3")), path("model.md3")},  // an MD3 scene
+        {"import " + quoted(path("model.md3")) + " " + quoted(path("model.md3")), path("model.md3")},
+    };
+    for (const Case& c : refused) {
+        const std::string before = fileText(c.untouched);
+        const CommandRun run = plughost(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.arguments << "\n" << run.out;
+        EXPECT_EQ(lineCount(run.out), 1) << c.arguments << "\n" << run.out;
+        EXPECT_TRUE(fileText(c.untouched) == before) << c.arguments;
+    }
+    EXPECT_TRUE(fileText(scene) == original);
+
+    // An MD3 under another name, or a new file of any name, is what the person asked for.
+    ASSERT_EQ(std::rename(path("model.md3").c_str(), path("model.bin").c_str()), 0);
+    EXPECT_EQ(plughost("export " + quoted(path("model.bin"))).status, 0);
+    EXPECT_EQ(plughost("export " + quoted(path("new.out"))).status, 0);
+    EXPECT_EQ(fileText(path("new.out")).substr(0, 4), "IDP3");
+}
+
+TEST_F(PlughostCommandLine, ImportSavesOnlyOverRegularFiles) {
+    const std::string model = path("model.md3");
+    ASSERT_EQ(plughost("export " + quoted(model)).status, 0);
+    ASSERT_EQ(mkfifo(path("pipe.glb").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir(path("folder.glb").c_str(), 0700), 0);
+    for (const char* output : {"pipe.glb", "folder.glb"}) {
+        // A save into the pipe would wait for a reader for ever; the time limit turns that into 124.
+        const CommandRun run = plughostWithin(60, "import " + quoted(model) + " " + quoted(path(output)));
+        EXPECT_EQ(run.status, 1) << output << "\n" << run.out;
+        EXPECT_NE(run.out.find("not a regular file"), std::string::npos) << run.out;
+    }
+    struct stat info {};
+    ASSERT_EQ(stat(path("pipe.glb").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// A folder given as the file to read is an input that cannot be opened, for every command.
+TEST_F(PlughostCommandLine, AFolderAsInputIsAUsageErrorForEveryCommand) {
+    const std::string folder = path("models.md3");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    for (const std::string& arguments : {"import " + quoted(folder), "check " + quoted(folder),
+                                         "export " + quoted(folder) + " " + quoted(path("x.md3"))}) {
+        const CommandRun run = plughost(arguments);
+        EXPECT_EQ(run.status, 2) << arguments << "\n" << run.out;
+        EXPECT_EQ(lineCount(run.out), 1) << run.out;
+        EXPECT_NE(run.out.find("it is a folder"), std::string::npos) << run.out;
+    }
+    EXPECT_FALSE(std::ifstream(path("x.md3")).good());
+}
+
+// After "--" an argument that starts with '-' is a file's name, for every command that takes one.
+TEST_F(PlughostCommandLine, DoubleDashEndsTheOptions) {
+    const std::string folder = path("dashes");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const auto statusIn = [&folder](const std::string& arguments) {
+        const std::string command =
+            "cd " + quoted(folder) + " && " + std::string(QMP_PLUGHOST) + " " + arguments + " >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(statusIn("export -model.md3"), 2);  // an unknown option
+    EXPECT_FALSE(std::ifstream(folder + "/-model.md3").good());
+    EXPECT_EQ(statusIn("export --from 0 --to 2 -- -model.md3"), 0);
+    EXPECT_EQ(fileText(folder + "/-model.md3").substr(0, 4), "IDP3");
+    EXPECT_EQ(statusIn("check -- -model.md3"), 0);
+    EXPECT_EQ(statusIn("import --json -- -model.md3 -model.gltf"), 0);
+    EXPECT_TRUE(std::ifstream(folder + "/-model.gltf").good());
+    EXPECT_EQ(statusIn("-- plugins"), 0);
+}
+
+// Without the dialog nothing would move its sliders or tick its boxes: asking for both is refused
+// with one line naming the dialog options given.
+TEST_F(PlughostCommandLine, NoPromptsRefusesTheDialogOptions) {
+    const std::string out = quoted(path("still.md3"));
+    for (const std::string& options :
+         {std::string("--from 5"), std::string("--to 9"), std::string("--only-objects arm"),
+          std::string("--only-tags tag_head"), std::string("--no-relative --keep-bip")}) {
+        const CommandRun run = plughost("export " + out + " --no-prompts " + options);
+        EXPECT_EQ(run.status, 2) << options << "\n" << run.out;
+        EXPECT_EQ(lineCount(run.out), 1) << run.out;
+        EXPECT_NE(run.out.find(options.substr(0, options.find(' '))), std::string::npos) << run.out;
+    }
+    EXPECT_FALSE(std::ifstream(path("still.md3")).good());
+    const CommandRun still = plughost("export " + out + " --no-prompts --time 1600");
+    EXPECT_EQ(still.status, 0) << still.out;
+    EXPECT_NE(still.out.find("1 frame, 3 tags"), std::string::npos) << still.out;
+}
+
+// The dialog's name fields keep 126 characters: a longer list is cut there, as in the dialog, and
+// the command says what was cut. The demo scene has tag_torso, tag_head and tag_weapon.
+TEST_F(PlughostCommandLine, ANameListLongerThanTheDialogsFieldIsCutWithAWarning) {
+    struct Case {
+        size_t filler;        // length of a name between the two real tags
+        const char* summary;  // what the export wrote
+        const char* cut;      // the warning's cut-off text, or null for no warning
+    };
+    // "tag_torso," + filler + ",tag_head" is 19 + filler characters long.
+    const Case cases[] = {
+        {107, "2 tags", nullptr},            // 126 characters: all kept
+        {108, "1 tag,", "'d'"},              // 127: "tag_head" loses its last letter
+        {120, "1 tag,", "'xxxx,tag_head'"},  // 139
+    };
+    for (const Case& c : cases) {
+        const std::string list = "tag_torso," + std::string(c.filler, 'x') + ",tag_head";
+        const CommandRun run = plughost("export " + quoted(path("cut.md3")) + " --only-tags " + list);
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_NE(run.out.find(c.summary), std::string::npos) << list.size() << "\n" << run.out;
+        const size_t warning = run.out.find("warning: --only-tags");
+        if (c.cut == nullptr) {
+            EXPECT_EQ(warning, std::string::npos) << run.out;
+        } else {
+            ASSERT_NE(warning, std::string::npos) << run.out;
+            const std::string line = run.out.substr(warning, run.out.find('\n', warning) - warning);
+            EXPECT_NE(line.find("126"), std::string::npos) << line;
+            EXPECT_NE(line.find(c.cut), std::string::npos) << line;
+        }
+    }
+    const CommandRun objects =
+        plughost("export " + quoted(path("cut.md3")) + " --only-objects " + std::string(130, 'y'));
+    EXPECT_NE(objects.out.find("warning: --only-objects"), std::string::npos) << objects.out;
+    EXPECT_NE(objects.out.find("'yyyy'"), std::string::npos) << objects.out;
 }

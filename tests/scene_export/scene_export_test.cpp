@@ -4,6 +4,7 @@
 // its nodes and geometry.
 #include <cmath>
 
+#include <brindlark/resource_ids.h>
 #include <demo_scene.h>
 #include <scene_file.h>
 
@@ -35,9 +36,9 @@ TEST_F(SceneExportTest, FramesFollowTheAnimationAndTagsTheirNodes) {
     ASSERT_GT(loaded.lengthFrames, 4);
     const int frames = loaded.lengthFrames + 1;
     desktop.script = [frames](HWND dialog) {
-        win32::user::dragTrackbar(dialog, 1005, frames - 1);
-        win32::user::setChecked(dialog, 1017, false);
-        win32::user::click(dialog, 1008);
+        win32::user::dragTrackbar(dialog, IDC_SLIDER_TO, frames - 1);
+        win32::user::setChecked(dialog, IDC_SHOW_WARNINGS, false);
+        win32::user::click(dialog, IDC_EXPORT_NOW);
         return true;
     };
     ASSERT_EQ(exportScene(scene), 1);
