@@ -155,19 +155,28 @@ const aiMatrix4x4& FileAnimation::localAt(int node, TimeValue time) {
 }
 
 const aiMatrix4x4& FileAnimation::worldAt(int node, TimeValue time) {
-    CachedTransform& cached = cache_[static_cast<size_t>(node)];
-    if (cached.worldValid && cached.worldTime == time) {
-        return cached.world;
+    // Up to the nearest ancestor already known at this time, then down again composing, so that
+    // a hierarchy of any depth is walked without recursion.
+    chain_.clear();
+    for (int current = node; current >= 0; current = nodes[static_cast<size_t>(current)].parent) {
+        const CachedTransform& cached = cache_[static_cast<size_t>(current)];
+        if (cached.worldValid && cached.worldTime == time) {
+            break;
+        }
+        chain_.push_back(current);
     }
-    const int parent = nodes[static_cast<size_t>(node)].parent;
-    aiMatrix4x4 world = localAt(node, time);
-    if (parent >= 0) {
-        world = worldAt(parent, time) * world;
+    for (auto step = chain_.rbegin(); step != chain_.rend(); ++step) {
+        const int parent = nodes[static_cast<size_t>(*step)].parent;
+        aiMatrix4x4 world = localAt(*step, time);
+        if (parent >= 0) {
+            world = cache_[static_cast<size_t>(parent)].world * world;
+        }
+        CachedTransform& cached = cache_[static_cast<size_t>(*step)];
+        cached.world = world;
+        cached.worldTime = time;
+        cached.worldValid = true;
     }
-    cached.world = world;
-    cached.worldTime = time;
-    cached.worldValid = true;
-    return cached.world;
+    return cache_[static_cast<size_t>(node)].world;
 }
 
 std::vector<float> FileAnimation::morphWeightsAt(const DeformingMeshData& mesh, TimeValue time) const {
