@@ -52,6 +52,8 @@ const char kExportHelp[] =
     "                        one, else 30); ticks per frame follow it\n"
     "  --scale S             scale every position by S (default 1; 0.01 turns centimetres\n"
     "                        into metres)\n"
+    "  --allow-outside-files read files the scene refers to (glTF buffers, an OBJ's materials)\n"
+    "                        from anywhere; by default only its own folder and below are read\n"
     "\n"
     "host options:\n"
     "  --no-prompts          export without the dialog, at the current time's frame\n"
@@ -311,6 +313,8 @@ int runExport(const CommonOptions& common, const std::vector<std::string>& args)
                 return kExitUsage;
             }
             sceneOptions.scale = scale;
+        } else if (arg == "--allow-outside-files") {
+            sceneOptions.allowOutsideFiles = true;
         } else if (!arg.empty() && arg[0] == '-') {
             std::fprintf(stderr, "plughost export: unknown option '%s' (try 'plughost export --help')\n", arg.c_str());
             return kExitUsage;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "command_guard.h"
 #include "session.h"
 
 namespace {
@@ -26,9 +27,7 @@ const char kUsage[] =
     "  plughost check demo.md3\n"
     "  plughost plugins --json\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int dispatch(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     host::CommonOptions common;
     while (!args.empty() && args.front() == "--plugins") {
@@ -63,4 +62,10 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "plughost: unknown command '%s' (try 'plughost --help')\n", command.c_str());
     return host::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return host::runGuarded([&] { return dispatch(argc, argv); }, host::kExitFailed);
 }
