@@ -16,8 +16,8 @@ namespace host::scenefile {
 
 // What was dropped from the keys of one load, reported once for all of them.
 struct DroppedKeys {
-    size_t notFinite = 0;   // a time or a value that is not a finite number
-    size_t outOfOrder = 0;  // a time before the time of the key kept before it
+    size_t notFinite = 0;        // a time or a value that is not a finite number
+    size_t outOfOrder = 0;       // a time before the time of the key kept before it
     std::string firstNotFinite;  // where the first of each was found ("translation of node \"x\"")
     std::string firstOutOfOrder;
 

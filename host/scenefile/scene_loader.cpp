@@ -337,7 +337,7 @@ private:
         const int lastFrame = std::numeric_limits<TimeValue>::max() / (TIME_TICKSPERSEC / result_.frameRate);
         if (!(frames <= lastFrame)) {
             result_.warnings.push_back("the animation's keys run to " + secondsText(result_.durationSeconds) +
-                                       ", past the end of the host's clock; it is sampled up to frame " +
+                                       ", past the end of the host's clock: its length is cut to frame " +
                                        std::to_string(lastFrame));
             result_.lengthFrames = lastFrame;
             return;

@@ -101,9 +101,9 @@ public:
                        {"nodes", nodes_},
                        {"bufferViews", views_},
                        {"accessors", accessors_}};
-        result["buffers"] = {{{"byteLength", buffer_.size()},
-                              {"uri", bufferUri.empty() ? "data:application/octet-stream;base64," + base64(buffer_)
-                                                        : bufferUri}}};
+        result["buffers"] = {
+            {{"byteLength", buffer_.size()},
+             {"uri", bufferUri.empty() ? "data:application/octet-stream;base64," + base64(buffer_) : bufferUri}}};
         if (!meshes_.empty()) {
             result["meshes"] = meshes_;
         }

@@ -132,9 +132,10 @@ TEST_P(HostileKeys, AreDroppedWithAWarningAndTheRestSampled) {
     GltfBuilder gltf;
     const bool morph = c.path == "weights";
     // The morph target lifts the triangle's vertex at glTF (0, 1, 0) along glTF Z by its weight.
-    const int node = morph ? gltf.node({{"name", "blob"},
-                                        {"mesh", gltf.mesh({0, 0, 0, 1, 0, 0, 0, 1, 0}, {{0, 0, 0, 0, 0, 0, 0, 0, 1}})}})
-                           : gltf.node({{"name", "tag_a"}, {"translation", {kRestX, 0, 0}}});
+    const int node = morph
+                         ? gltf.node({{"name", "blob"},
+                                      {"mesh", gltf.mesh({0, 0, 0, 1, 0, 0, 0, 1, 0}, {{0, 0, 0, 0, 0, 0, 0, 0, 1}})}})
+                         : gltf.node({{"name", "tag_a"}, {"translation", {kRestX, 0, 0}}});
     gltf.channel(node, c.path, c.times, channelValues(c));
     const std::string path = gltf.write(folder.path() / "keys.gltf");
 
@@ -190,35 +191,63 @@ INSTANTIATE_TEST_SUITE_P(
     SceneFileLoad, HostileKeys,
     ::testing::Values(
         KeyCase{"NaNTimeLast", "translation", {0, 1, kNaN}, {0, 1, 2}, {{0, 0}, {1, 1}}, kNotFinite, kFrameRate},
-        KeyCase{"InfiniteTimeLast", "translation", {0, 1, kInfinity}, {0, 1, 2}, {{0, 0}, {1, 1}}, kNotFinite,
-                kFrameRate},
-        KeyCase{"NaNTimeBetween", "translation", {0, kNaN, 2}, {0, 5, 2}, {{0, 0}, {2, 2}}, kNotFinite,
-                2 * kFrameRate},
+        KeyCase{
+            "InfiniteTimeLast", "translation", {0, 1, kInfinity}, {0, 1, 2}, {{0, 0}, {1, 1}}, kNotFinite, kFrameRate},
+        KeyCase{"NaNTimeBetween", "translation", {0, kNaN, 2}, {0, 5, 2}, {{0, 0}, {2, 2}}, kNotFinite, 2 * kFrameRate},
         KeyCase{"NaNValue", "translation", {0, 1, 2}, {0, kNaN, 2}, {{0, 0}, {2, 2}}, kNotFinite, 2 * kFrameRate},
-        KeyCase{"InfiniteValue", "translation", {0, 1, 2}, {0, -kInfinity, 2}, {{0, 0}, {2, 2}}, kNotFinite,
+        KeyCase{"InfiniteValue",
+                "translation",
+                {0, 1, 2},
+                {0, -kInfinity, 2},
+                {{0, 0}, {2, 2}},
+                kNotFinite,
                 2 * kFrameRate},
-        KeyCase{"OutOfOrder", "translation", {0, 2, 1, 3}, {0, 2, 1, 3}, {{0, 0}, {2, 2}, {3, 3}}, kEarlier,
+        KeyCase{"OutOfOrder",
+                "translation",
+                {0, 2, 1, 3},
+                {0, 2, 1, 3},
+                {{0, 0}, {2, 2}, {3, 3}},
+                kEarlier,
                 3 * kFrameRate},
         KeyCase{"NoUsableKey", "translation", {kNaN, kNaN}, {1, 2}, {}, kNotFinite, 0},
-        KeyCase{"EqualTimesJump", "translation", {0, 1, 1, 2}, {0, 1, 5, 6}, {{0, 0}, {1, 1}, {1, 5}, {2, 6}}, "",
+        KeyCase{"EqualTimesJump",
+                "translation",
+                {0, 1, 1, 2},
+                {0, 1, 5, 6},
+                {{0, 0}, {1, 1}, {1, 5}, {2, 6}},
+                "",
                 2 * kFrameRate},
         KeyCase{"RotationNaNTime", "rotation", {0, 1, kNaN}, {0, 90, 180}, {{0, 0}, {1, 90}}, kNotFinite, kFrameRate},
-        KeyCase{"RotationNaNValue", "rotation", {0, 1, 2}, {0, kNaN, 90}, {{0, 0}, {2, 90}}, kNotFinite,
-                2 * kFrameRate},
+        KeyCase{
+            "RotationNaNValue", "rotation", {0, 1, 2}, {0, kNaN, 90}, {{0, 0}, {2, 90}}, kNotFinite, 2 * kFrameRate},
         // assimp refuses a channel whose last key is not its latest, so these end on the latest.
-        KeyCase{"RotationOutOfOrder", "rotation", {0, 2, 1, 3}, {0, 90, 45, 135}, {{0, 0}, {2, 90}, {3, 135}},
-                kEarlier, 3 * kFrameRate},
-        KeyCase{"ScaleInfiniteValue", "scale", {0, 1, 2}, {1, kInfinity, 3}, {{0, 1}, {2, 3}}, kNotFinite,
-                2 * kFrameRate},
+        KeyCase{"RotationOutOfOrder",
+                "rotation",
+                {0, 2, 1, 3},
+                {0, 90, 45, 135},
+                {{0, 0}, {2, 90}, {3, 135}},
+                kEarlier,
+                3 * kFrameRate},
+        KeyCase{
+            "ScaleInfiniteValue", "scale", {0, 1, 2}, {1, kInfinity, 3}, {{0, 1}, {2, 3}}, kNotFinite, 2 * kFrameRate},
         KeyCase{"ScaleNaNTime", "scale", {0, 1, kNaN}, {1, 2, 3}, {{0, 1}, {1, 2}}, kNotFinite, kFrameRate},
         KeyCase{"WeightsNaNTime", "weights", {0, 1, kNaN}, {0, 1, 0.5f}, {{0, 0}, {1, 1}}, kNotFinite, kFrameRate},
-        KeyCase{"WeightsNaNValue", "weights", {0, 1, 2}, {0, kNaN, 1}, {{0, 0}, {2, 1}}, kNotFinite,
-                2 * kFrameRate},
-        KeyCase{"WeightsOutOfOrder", "weights", {0, 2, 1, 3}, {0, 1, 0.5f, 0.25f}, {{0, 0}, {2, 1}, {3, 0.25}},
-                kEarlier, 3 * kFrameRate},
+        KeyCase{"WeightsNaNValue", "weights", {0, 1, 2}, {0, kNaN, 1}, {{0, 0}, {2, 1}}, kNotFinite, 2 * kFrameRate},
+        KeyCase{"WeightsOutOfOrder",
+                "weights",
+                {0, 2, 1, 3},
+                {0, 1, 0.5f, 0.25f},
+                {{0, 0}, {2, 1}, {3, 0.25}},
+                kEarlier,
+                3 * kFrameRate},
         // Finite, so kept and sampled; the length stops where the host's clock does.
-        KeyCase{"TimePastTheClock", "translation", {0, 1, 1e30f}, {0, 1, 2}, {{0, 0}, {1, 1}, {1e30, 2}},
-                "past the end of the host's clock", kLastHostFrame}),
+        KeyCase{"TimePastTheClock",
+                "translation",
+                {0, 1, 1e30f},
+                {0, 1, 2},
+                {{0, 0}, {1, 1}, {1e30, 2}},
+                "past the end of the host's clock",
+                kLastHostFrame}),
     [](const ::testing::TestParamInfo<KeyCase>& param) { return param.param.name; });
 
 // ---------------------------------------------------------------------------------------------
@@ -358,7 +387,8 @@ protected:
         fs::create_directories(scene / "sub");
         const fs::path outside = folder_.path() / "outside.bin";
         for (const fs::path& file : {outside, scene / "inside.bin", scene / "sub" / "inside.bin"}) {
-            std::ofstream(file, std::ios::binary).write(gltf.buffer().data(), static_cast<std::streamsize>(gltf.buffer().size()));
+            std::ofstream(file, std::ios::binary)
+                .write(gltf.buffer().data(), static_cast<std::streamsize>(gltf.buffer().size()));
         }
         fs::create_symlink("../outside.bin", scene / "link.bin");
         std::string uri = c.uri;
