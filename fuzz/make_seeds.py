@@ -8,6 +8,7 @@ import base64
 import json
 import math
 import os
+import random
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -253,6 +254,13 @@ def main():
     write("gltf", "animated_figure.glb", figure.glb())
     write("gltf", "odd_keys.gltf", odd_keys().gltf())
     write("gltf", "deep_and_crowded.gltf", deep_and_crowded().gltf())
+    # Inputs for the glTF target's other mode, which builds a scene in memory from its bytes: any
+    # bytes serve, so these are fixed pseudo-random ones of a few sizes (the first byte chooses the
+    # mode and must not open a document).
+    for size in (64, 512, 4096):
+        data = bytearray(random.Random(size).getrandbits(8) for _ in range(size))
+        data[0] = 0x01
+        write("gltf", "built_scene_%d.bin" % size, bytes(data))
 
 
 if __name__ == "__main__":

@@ -24,11 +24,15 @@ void bracket(const std::vector<Key>& keys, double time, size_t& first, size_t& s
     factor = span > 0.0 ? (time - keys[first].mTime) / span : 0.0;
 }
 
-// Folds a repeating channel's time into the span of its keys.
+// Folds a repeating channel's time into the span of its keys. Keys far apart or a time far out
+// (the differences overflow) are left unfolded: fmod of an infinity is not a number.
 double repeatTime(double time, double start, double end) {
     const double span = end - start;
     if (span <= 0.0) {
         return start;
+    }
+    if (!std::isfinite(span) || !std::isfinite(time - start)) {
+        return time;
     }
     double folded = std::fmod(time - start, span);
     if (folded < 0.0) {
@@ -57,8 +61,9 @@ aiVector3D sampleVectorKeys(const std::vector<aiVectorKey>& keys, double time, K
         time = repeatTime(time, start, end);
     }
     // aiAnimBehaviour_DEFAULT is what importers leave for formats that hold the end keys (glTF,
-    // FBX), so it holds them too rather than jumping back to the rest pose.
-    if (time <= start || time >= end) {
+    // FBX), so it holds them too rather than jumping back to the rest pose. Only a time strictly
+    // inside the keys is bracketed (a time that is not a number is not).
+    if (!(time > start && time < end)) {
         const bool atStart = time <= start;
         const aiAnimBehaviour behaviour = atStart ? before : after;
         const aiVectorKey& near = atStart ? keys[0] : keys[keys.size() - 1];
@@ -96,10 +101,10 @@ aiQuaternion sampleQuatKeys(const std::vector<aiQuatKey>& keys, double time, Key
     }
     // Rotations are held outside the keys whatever the behaviour: spherical interpolation is
     // not defined past its end points.
-    if (time <= start) {
+    if (!(time > start)) {
         return keys.front().mValue;
     }
-    if (time >= end) {
+    if (!(time < end)) {
         return keys.back().mValue;
     }
     size_t first = 0;
@@ -189,10 +194,10 @@ std::vector<float> FileAnimation::morphWeightsAt(const DeformingMeshData& mesh, 
     if (keys.empty()) {
         return mesh.defaultWeights;
     }
-    if (keys.size() == 1 || t <= keys.front().time) {
+    if (keys.size() == 1 || !(t > keys.front().time)) {
         return keys.front().weights;
     }
-    if (t >= keys.back().time) {
+    if (!(t < keys.back().time)) {
         return keys.back().weights;
     }
     const auto after = std::upper_bound(keys.begin(), keys.end(), t,

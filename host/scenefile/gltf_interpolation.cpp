@@ -24,11 +24,12 @@ constexpr size_t kGlbHeaderSize = 12;
 constexpr size_t kGlbChunkHeaderSize = 8;
 constexpr size_t kGlbPrefixSize = kGlbHeaderSize + kGlbChunkHeaderSize;
 
-// What of a document is kept while it is parsed: the nodes' names and, of the animations, the
-// samplers' interpolation and the channels' sampler and target. Everything else (meshes,
-// buffers, extras of any size or depth) is dropped as it is read, so that memory stays small
-// whatever the file holds. Depths count as the parser counts them: the document's members are
-// at 1, a node's or an animation's at 3, a sampler's or a channel's at 5, a target's at 6.
+// What of a document is kept while it is parsed: the nodes' names, of the animations the
+// samplers' interpolation and the channels' sampler and target, and whether each skin states its
+// inverse bind matrices. Everything else (meshes, buffers, extras of any size or depth) is dropped
+// as it is read, so that memory stays small whatever the file holds. Depths count as the parser
+// counts them: the document's members are at 1, a node's, skin's or animation's at 3, a sampler's
+// or a channel's at 5, a target's at 6.
 class KeptParts {
 public:
     bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
@@ -53,10 +54,13 @@ private:
     bool keepMember(int depth, const std::string& name) {
         if (depth == 1) {
             section_ = name;
-            return name == "nodes" || name == "animations";
+            return name == "nodes" || name == "animations" || name == "skins";
         }
         if (depth == 3) {
             member3_ = name;
+            if (section_ == "skins") {
+                return name == "inverseBindMatrices";
+            }
             return animations() ? name == "samplers" || name == "channels" : name == "name";
         }
         if (depth == 5 && animations()) {
@@ -177,20 +181,29 @@ GltfInterpolations readAnimation(const Json& animation, const Json& nodes) {
     return result;
 }
 
-bool readJson(std::string_view json, std::vector<GltfInterpolations>& out) {
+bool readJson(std::string_view json, GltfDocumentSummary& out) {
     const Json document = Json::parse(json.begin(), json.end(), KeptParts(), /*allow_exceptions=*/false);
     if (document.is_discarded() || !document.is_object()) {
         return false;
     }
+    // A section that is missing or not a list holds nothing (assimp decides whether the file is
+    // usable at all).
+    static const Json kNone = Json::array();
     const Json* animations = member(document, "animations");
     const Json* nodes = member(document, "nodes");
-    if (animations == nullptr || !animations->is_array() || nodes == nullptr || !nodes->is_array()) {
-        return false;
-    }
-    std::vector<GltfInterpolations> result;
-    result.reserve(animations->size());
+    animations = animations != nullptr && animations->is_array() ? animations : &kNone;
+    nodes = nodes != nullptr && nodes->is_array() ? nodes : &kNone;
+    GltfDocumentSummary result;
+    result.animations.reserve(animations->size());
     for (const Json& animation : *animations) {
-        result.push_back(readAnimation(animation, *nodes));
+        result.animations.push_back(readAnimation(animation, *nodes));
+    }
+    const Json* skins = member(document, "skins");
+    for (size_t s = 0; skins != nullptr && skins->is_array() && s < skins->size(); ++s) {
+        if (member((*skins)[s], "inverseBindMatrices") == nullptr) {
+            result.firstSkinWithoutInverseBinds = static_cast<long long>(s);
+            break;
+        }
     }
     out = std::move(result);
     return true;
@@ -198,7 +211,7 @@ bool readJson(std::string_view json, std::vector<GltfInterpolations>& out) {
 
 }  // namespace
 
-bool readGltfInterpolationsFromDocument(const std::string& bytes, std::vector<GltfInterpolations>& out) {
+bool readGltfSummaryFromDocument(const std::string& bytes, GltfDocumentSummary& out) {
     if (!isGlb(bytes)) {
         return readJson(bytes, out);
     }
@@ -209,7 +222,7 @@ bool readGltfInterpolationsFromDocument(const std::string& bytes, std::vector<Gl
     return readJson(std::string_view(bytes).substr(kGlbPrefixSize, length), out);
 }
 
-bool readGltfInterpolations(const std::string& path, std::vector<GltfInterpolations>& out) {
+bool readGltfSummary(const std::string& path, GltfDocumentSummary& out) {
     const bool binary = endsWith(path, ".glb");
     if (!binary && !endsWith(path, ".gltf")) {
         return false;
@@ -237,7 +250,7 @@ bool readGltfInterpolations(const std::string& path, std::vector<GltfInterpolati
     if (!file.read(bytes.data(), static_cast<std::streamsize>(length))) {
         return false;
     }
-    return binary ? readJson(bytes, out) : readGltfInterpolationsFromDocument(bytes, out);
+    return binary ? readJson(bytes, out) : readGltfSummaryFromDocument(bytes, out);
 }
 
 }  // namespace host::scenefile

@@ -27,13 +27,21 @@ struct GltfInterpolations {
     }
 };
 
-// Reads the interpolations of every animation of a .gltf or .glb file, in the file's order (as
-// assimp numbers them), parsing the document once. Answers false, leaving out empty, for any
-// other file or one it cannot read.
-bool readGltfInterpolations(const std::string& path, std::vector<GltfInterpolations>& out);
+// What the loader reads from a glTF document itself, beside assimp.
+struct GltfDocumentSummary {
+    // Every animation's interpolations, in the file's order (as assimp numbers them).
+    std::vector<GltfInterpolations> animations;
+    // The first skin that leaves its inverse bind matrices to their default (the identity), which
+    // assimp 5.2 crashes on; -1 when there is none.
+    long long firstSkinWithoutInverseBinds = -1;
+};
+
+// Reads a .gltf or .glb file's summary, parsing the document once. Answers false, leaving out
+// empty, for any other file or one it cannot read.
+bool readGltfSummary(const std::string& path, GltfDocumentSummary& out);
 
 // The same from a document in memory: a GLB container (told by its magic) or glTF JSON text.
-bool readGltfInterpolationsFromDocument(const std::string& bytes, std::vector<GltfInterpolations>& out);
+bool readGltfSummaryFromDocument(const std::string& bytes, GltfDocumentSummary& out);
 
 }  // namespace host::scenefile
 

@@ -1,5 +1,7 @@
 // Reading scene files through assimp into the host's scene model, converted to the host's Z-up frame.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -13,6 +15,7 @@
 #include <assimp/scene.h>
 
 #include "animation_keys.h"
+#include "assimp_scene_loader.h"
 #include "file_animation.h"
 #include "gltf_interpolation.h"
 #include "scene_file.h"
@@ -108,6 +111,11 @@ public:
           scene_(scene),
           result_(result),
           animation_(std::make_shared<FileAnimation>()) {}
+
+    // The interpolations a glTF document states, by animation (assimp drops them).
+    void useGltfInterpolations(std::vector<scenefile::GltfInterpolations> interpolations) {
+        gltfInterpolations_ = std::move(interpolations);
+    }
 
     bool load() {
         if (!chooseAnimation() || !chooseFrameRate()) {
@@ -321,11 +329,6 @@ private:
     }
 
     void readAnimation() {
-        if (result_.animationsPlayed.empty()) {
-            return;
-        }
-        // One reading of the document serves every animation.
-        scenefile::readGltfInterpolations(path_, gltfInterpolations_);
         double lastKey = 0.0;
         for (const int index : result_.animationsPlayed) {
             readAnimation(index, lastKey);
@@ -749,6 +752,15 @@ SceneLoadResult loadSceneFile(const std::string& path, const SceneLoadOptions& o
         result.error = "scale must be a positive number";
         return result;
     }
+    // A glTF document is read once for what assimp drops or cannot take.
+    scenefile::GltfDocumentSummary gltf;
+    const bool isGltf = scenefile::readGltfSummary(path, gltf);
+    if (isGltf && gltf.firstSkinWithoutInverseBinds >= 0) {
+        result.error = "its skin " + std::to_string(gltf.firstSkinWithoutInverseBinds) +
+                       " leaves out inverseBindMatrices, which the scene reader (assimp 5.2) cannot take; "
+                       "give the skin its matrices (identity ones where the bind pose is the rest pose)";
+        return result;
+    }
     Assimp::Importer importer;
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     // Pivots folded into their nodes where possible, so that nodes keep the file's names instead
@@ -771,7 +783,19 @@ SceneLoadResult loadSceneFile(const std::string& path, const SceneLoadOptions& o
         result.error = "cannot read " + path + ": " + importer.GetErrorString();
         return result;
     }
-    FileLoader loader(*file, path, options, scene, result);
+    return scenefile::loadAssimpScene(*file, path, options, std::move(gltf.animations), scene);
+}
+
+SceneLoadResult scenefile::loadAssimpScene(const aiScene& file, const std::string& path,
+                                           const SceneLoadOptions& options,
+                                           std::vector<GltfInterpolations> interpolations, Scene& scene) {
+    SceneLoadResult result;
+    if (file.mRootNode == nullptr) {
+        result.error = path + " holds no nodes";
+        return result;
+    }
+    FileLoader loader(file, path, options, scene, result);
+    loader.useGltfInterpolations(std::move(interpolations));
     result.ok = loader.load();
     return result;
 }

@@ -110,8 +110,7 @@ TEST_F(HostileSceneCommandLine, NotesTheLengthOfAnimationsWithAbsurdKeyTimes) {
     EXPECT_NE(run.out.find("past the end of the host's clock"), std::string::npos) << run.out;
 
     // An infinite one is dropped: the rest of the animation lasts a second.
-    std::ofstream(path("infinite.gltf"))
-        << movingTag({0, 1, std::numeric_limits<float>::infinity()}).document().dump();
+    std::ofstream(path("infinite.gltf")) << movingTag({0, 1, std::numeric_limits<float>::infinity()}).document().dump();
     run = plughost("export '" + path("infinite.gltf") + "' '" + path("infinite.md3") + "'");
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("covers frames 0 to 30 at 30 fps"), std::string::npos) << run.out;

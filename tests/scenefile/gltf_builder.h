@@ -62,8 +62,9 @@ public:
         return static_cast<int>(meshes_.size()) - 1;
     }
 
-    // Every vertex of the mesh bound to one joint node; its inverse bind matrix is the identity.
-    void skinToOneJoint(int meshIndex, size_t vertexCount, int joint) {
+    // Every vertex of the mesh bound to one joint node; its inverse bind matrix is the identity,
+    // stated or (stateInverseBinds false) left to the default.
+    void skinToOneJoint(int meshIndex, size_t vertexCount, int joint, bool stateInverseBinds = true) {
         Json& primitive = meshes_[static_cast<size_t>(meshIndex)]["primitives"][0];
         std::vector<std::uint8_t> joints(vertexCount * 4, 0);
         std::vector<float> weights;
@@ -72,9 +73,10 @@ public:
         }
         primitive["attributes"]["JOINTS_0"] = unsignedBytes(joints, "VEC4");
         primitive["attributes"]["WEIGHTS_0"] = floats(weights, "VEC4");
-        // assimp 5.2 needs the matrices stated (it fails on a skin without them).
-        const int inverseBind = floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, "MAT4");
-        skins_.push_back({{"joints", {joint}}, {"inverseBindMatrices", inverseBind}});
+        skins_.push_back({{"joints", {joint}}});
+        if (stateInverseBinds) {
+            skins_.back()["inverseBindMatrices"] = floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, "MAT4");
+        }
     }
 
     // A channel of an animation: key times in seconds and the values, as many per key as the

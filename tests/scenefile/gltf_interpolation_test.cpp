@@ -58,12 +58,22 @@ void expectFigure(const std::vector<GltfInterpolations>& animations) {
 }
 
 bool readDocument(const std::string& bytes, std::vector<GltfInterpolations>& out) {
-    return host::scenefile::readGltfInterpolationsFromDocument(bytes, out);
+    host::scenefile::GltfDocumentSummary summary;
+    const bool read = host::scenefile::readGltfSummaryFromDocument(bytes, summary);
+    out = std::move(summary.animations);
+    return read;
+}
+
+bool readFile(const std::string& path, std::vector<GltfInterpolations>& out) {
+    host::scenefile::GltfDocumentSummary summary;
+    const bool read = host::scenefile::readGltfSummary(path, summary);
+    out = std::move(summary.animations);
+    return read;
 }
 
 TEST(GltfInterpolation, ReadsEachChannelsSamplerFromGltfAndGlb) {
     std::vector<GltfInterpolations> animations;
-    ASSERT_TRUE(host::scenefile::readGltfInterpolations(kFigure, animations));
+    ASSERT_TRUE(readFile(kFigure, animations));
     expectFigure(animations);
 
     // A GLB with a binary chunk after its JSON, as files have: the JSON chunk alone is read.
@@ -73,7 +83,7 @@ TEST(GltfInterpolation, ReadsEachChannelsSamplerFromGltfAndGlb) {
     const std::string glbPath = ::testing::TempDir() + "figure_interpolation.glb";
     std::ofstream(glbPath, std::ios::binary) << glb;
     std::vector<GltfInterpolations> fromGlb;
-    ASSERT_TRUE(host::scenefile::readGltfInterpolations(glbPath, fromGlb));
+    ASSERT_TRUE(readFile(glbPath, fromGlb));
     expectFigure(fromGlb);
     std::vector<GltfInterpolations> fromMemory;
     ASSERT_TRUE(readDocument(glb, fromMemory));
@@ -81,7 +91,7 @@ TEST(GltfInterpolation, ReadsEachChannelsSamplerFromGltfAndGlb) {
     std::remove(glbPath.c_str());
 
     std::vector<GltfInterpolations> untouched;
-    EXPECT_FALSE(host::scenefile::readGltfInterpolations(std::string(QMP_TEST_DATA_DIR) + "/z_up_mast.dae", untouched));
+    EXPECT_FALSE(readFile(std::string(QMP_TEST_DATA_DIR) + "/z_up_mast.dae", untouched));
     EXPECT_TRUE(untouched.empty());
 }
 
@@ -155,6 +165,41 @@ TEST(GltfInterpolation, ReadsAroundExtrasOfAnySizeOrDepth) {
     }
 }
 
+TEST(GltfInterpolation, ReadsDocumentsWithoutNodesOrAnimations) {
+    // A section that is not a list holds nothing.
+    for (const std::string json :
+         {R"({})", R"({"nodes": []})", R"({"animations": []})", R"({"animations": {"samplers": []}, "nodes": []})",
+          R"({"animations": [], "nodes": 3})"}) {
+        std::vector<GltfInterpolations> read;
+        EXPECT_TRUE(readDocument(json, read)) << json;
+        EXPECT_TRUE(read.empty()) << json;
+    }
+    std::vector<GltfInterpolations> read;
+    ASSERT_TRUE(readDocument(R"({"animations": [{"samplers": [{}], "channels": [{"sampler": 0,
+        "target": {"node": 0, "path": "scale"}}]}]})",
+                             read));
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_TRUE(read[0].byTarget.empty()) << "a channel naming a node the document lacks is skipped";
+}
+
+TEST(GltfInterpolation, FindsTheFirstSkinWithoutInverseBindMatrices) {
+    const std::vector<std::pair<std::string, long long>> cases = {
+        {R"("skins": [{"joints": [0], "inverseBindMatrices": 1}, {"joints": [0]}, {"joints": [0]}])", 1},
+        {R"("skins": [{"joints": [0]}])", 0},
+        {R"("skins": [{"joints": [0], "inverseBindMatrices": 0}])", -1},
+        {R"("skins": [])", -1},
+        {R"("skins": 7)", -1},
+        {R"("extras": {"skins": [{}]})", -1},
+    };
+    for (const auto& [skins, first] : cases) {
+        host::scenefile::GltfDocumentSummary summary;
+        ASSERT_TRUE(host::scenefile::readGltfSummaryFromDocument(R"({"nodes": [{}], "animations": [], )" + skins + "}",
+                                                                 summary))
+            << skins;
+        EXPECT_EQ(summary.firstSkinWithoutInverseBinds, first) << skins;
+    }
+}
+
 TEST(GltfInterpolation, RefusesEveryTruncationOfADocument) {
     const std::string json = readText(kFigure);
     ASSERT_GT(json.size(), 1000u);
@@ -172,8 +217,7 @@ TEST(GltfInterpolation, RefusesBrokenDocumentsAndContainers) {
     EXPECT_FALSE(readDocument(std::string(100000, '[') + std::string(100000, ']'), read));
     EXPECT_FALSE(readDocument(R"({"a": "\uZZZZ"})", read));
     EXPECT_FALSE(readDocument(R"({"animations": [], "nodes": []} x)", read));
-    EXPECT_FALSE(readDocument(R"({"animations": {}, "nodes": []})", read));
-    EXPECT_FALSE(readDocument(R"({"animations": []})", read));
+    EXPECT_FALSE(readDocument("[]", read));
     EXPECT_FALSE(readDocument("", read));
     EXPECT_FALSE(readDocument("glTF", read));
     EXPECT_TRUE(read.empty());
@@ -187,7 +231,7 @@ TEST(GltfInterpolation, RefusesBrokenDocumentsAndContainers) {
     EXPECT_FALSE(readDocument(overlong, read));
     const std::string path = ::testing::TempDir() + "overlong.glb";
     std::ofstream(path, std::ios::binary) << overlong;
-    EXPECT_FALSE(host::scenefile::readGltfInterpolations(path, read));
+    EXPECT_FALSE(readFile(path, read));
     std::remove(path.c_str());
     std::string notJson = glbWith(figure);
     notJson[16] = 'B';  // a first chunk that is not the JSON

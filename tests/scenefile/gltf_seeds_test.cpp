@@ -26,7 +26,9 @@ std::vector<fs::path> gltfSeeds() {
     std::vector<fs::path> paths;
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(QMP_FUZZ_CORPUS_DIR) / "gltf", error)) {
-        if (entry.is_regular_file()) {
+        // The .bin seeds are for the target's mode that builds scenes in memory from bytes.
+        const std::string extension = entry.path().extension().string();
+        if (entry.is_regular_file() && (extension == ".gltf" || extension == ".glb")) {
             paths.push_back(entry.path());
         }
     }
@@ -47,8 +49,9 @@ TEST(FuzzSeeds, GltfSeedsLoadAsWritten) {
     ASSERT_GE(seeds.size(), 4u) << "seed folder " << QMP_FUZZ_CORPUS_DIR << "/gltf";
     for (const fs::path& seed : seeds) {
         SCOPED_TRACE(seed.filename().string());
-        std::vector<GltfInterpolations> interpolations;
-        ASSERT_TRUE(host::scenefile::readGltfInterpolations(seed.string(), interpolations));
+        host::scenefile::GltfDocumentSummary summary;
+        ASSERT_TRUE(host::scenefile::readGltfSummary(seed.string(), summary));
+        const std::vector<GltfInterpolations>& interpolations = summary.animations;
         host::Scene scene;
         const host::SceneLoadResult result = host::loadSceneFile(seed.string(), {}, scene);
         ASSERT_TRUE(result.ok) << result.error;

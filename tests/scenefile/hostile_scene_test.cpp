@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <assimp/scene.h>
+
+#include "assimp_scene_loader.h"
 #include "gltf_builder.h"
 #include "scene_checks.h"
 #include "scene_file.h"
@@ -251,6 +254,105 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<KeyCase>& param) { return param.param.name; });
 
 // ---------------------------------------------------------------------------------------------
+// Rates, durations and key spans no glTF states but other readers hand over: built in memory and
+// given to the loader as assimp would.
+
+struct RateCase {
+    std::string name;
+    double ticksPerSecond;
+    double duration;
+    std::vector<std::pair<double, float>> keys;  // (ticks, x)
+    aiAnimBehaviour outside;
+    int lengthFrames;
+    std::vector<std::pair<double, double>> expected;  // (seconds, x)
+};
+
+std::ostream& operator<<(std::ostream& out, const RateCase& c) { return out << c.name; }
+
+class HostileRates : public ::testing::TestWithParam<RateCase> {};
+
+TEST_P(HostileRates, SampleWithoutUndefinedArithmetic) {
+    const RateCase& c = GetParam();
+    aiScene file;
+    file.mRootNode = new aiNode("root");
+    auto* tag = new aiNode("tag_a");
+    tag->mParent = file.mRootNode;
+    file.mRootNode->mNumChildren = 1;
+    file.mRootNode->mChildren = new aiNode* [1] { tag };
+    auto* channel = new aiNodeAnim();
+    channel->mNodeName = aiString("tag_a");
+    channel->mNumPositionKeys = static_cast<unsigned>(c.keys.size());
+    channel->mPositionKeys = new aiVectorKey[c.keys.size()];
+    for (size_t k = 0; k < c.keys.size(); ++k) {
+        channel->mPositionKeys[k] = aiVectorKey(c.keys[k].first, aiVector3D(c.keys[k].second, 0.0f, 0.0f));
+    }
+    channel->mPreState = c.outside;
+    channel->mPostState = c.outside;
+    auto* animation = new aiAnimation();
+    animation->mTicksPerSecond = c.ticksPerSecond;
+    animation->mDuration = c.duration;
+    animation->mNumChannels = 1;
+    animation->mChannels = new aiNodeAnim* [1] { channel };
+    file.mNumAnimations = 1;
+    file.mAnimations = new aiAnimation* [1] { animation };
+
+    host::Scene scene;
+    host::SceneLoadOptions options;
+    options.upAxis = host::SceneUpAxis::Z;
+    const host::SceneLoadResult result = host::scenefile::loadAssimpScene(file, "built.fbx", options, {}, scene);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.lengthFrames, c.lengthFrames);
+    host::SceneNode* node = scene.findNode("tag_a");
+    ASSERT_NE(node, nullptr);
+    for (const auto& [seconds, x] : c.expected) {
+        EXPECT_NEAR(node->GetNodeTM(ticksAt(seconds)).GetTrans().x, x, 1e-4) << "at " << seconds << " s";
+    }
+    for (TimeValue time : {std::numeric_limits<TimeValue>::min(), std::numeric_limits<TimeValue>::max()}) {
+        EXPECT_TRUE(std::isfinite(node->GetNodeTM(time).GetTrans().x)) << "at tick " << time;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SceneFileLoad, HostileRates,
+    ::testing::Values(
+        // A rate that is not a positive finite number counts as unstated: 25 ticks a second.
+        RateCase{"NaNRate",
+                 std::numeric_limits<double>::quiet_NaN(),
+                 25,
+                 {{0, 0}, {25, 1}},
+                 aiAnimBehaviour_DEFAULT,
+                 kFrameRate,
+                 {{0.5, 0.5}, {2, 1}}},
+        RateCase{"InfiniteRate",
+                 std::numeric_limits<double>::infinity(),
+                 25,
+                 {{0, 0}, {25, 1}},
+                 aiAnimBehaviour_DEFAULT,
+                 kFrameRate,
+                 {{0.5, 0.5}}},
+        RateCase{"NegativeRate", -5, 25, {{0, 0}, {25, 1}}, aiAnimBehaviour_DEFAULT, kFrameRate, {{0.5, 0.5}}},
+        // A duration that is not a finite number does not make the animation last. The keys'
+        // whole rate of 25 is taken as the frame rate.
+        RateCase{"InfiniteDuration",
+                 25,
+                 std::numeric_limits<double>::infinity(),
+                 {{0, 0}, {25, 1}},
+                 aiAnimBehaviour_DEFAULT,
+                 25,
+                 {{0.5, 0.5}}},
+        // At the largest rate the clock's ends are infinitely many key ticks away: a repeating
+        // channel holds there rather than folding an infinity (which is not a number, and was
+        // bisected past the keys).
+        RateCase{"RepeatAtTheLargestRate",
+                 std::numeric_limits<double>::max(),
+                 0,
+                 {{0, 0}, {1, 1}},
+                 aiAnimBehaviour_REPEAT,
+                 0,
+                 {{0, 0}}}),
+    [](const ::testing::TestParamInfo<RateCase>& param) { return param.param.name; });
+
+// ---------------------------------------------------------------------------------------------
 // Hierarchies: nodes thousands deep load, sample, skin and save without recursion.
 
 class DeepChain : public ::testing::TestWithParam<int> {};
@@ -322,6 +424,28 @@ TEST_P(DeepChain, LoadsSamplesSkinsAndSaves) {
 
 // 12000 is as deep as assimp itself reads a glTF.
 INSTANTIATE_TEST_SUITE_P(SceneFileLoad, DeepChain, ::testing::Values(3000, 12000));
+
+// A skin may leave its inverse bind matrices to their default, but assimp 5.2 crashes on one that
+// does: such a file is refused before assimp reads it.
+TEST(SceneFileLoad, RefusesASkinWithoutInverseBindMatricesInsteadOfCrashing) {
+    ScratchFolder folder;
+    for (const bool stated : {true, false}) {
+        GltfBuilder gltf;
+        const int joint = gltf.node({{"name", "joint"}});
+        const int mesh = gltf.mesh({0, 0, 0, 0, 1, 0, 0, 0, 1});
+        gltf.skinToOneJoint(mesh, 3, joint, stated);
+        gltf.node({{"name", "skin"}, {"mesh", mesh}, {"skin", 0}});
+        host::Scene scene;
+        const host::SceneLoadResult result = host::loadSceneFile(gltf.write(folder.path() / "skin.gltf"), {}, scene);
+        if (stated) {
+            EXPECT_TRUE(result.ok) << result.error;
+            continue;
+        }
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.error.find("skin 0 leaves out inverseBindMatrices"), std::string::npos) << result.error;
+        EXPECT_EQ(scene.size(), 0u);
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 // Names: every node keeps a unique name however many share one.
