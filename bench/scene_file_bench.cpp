@@ -1,5 +1,7 @@
 // Loading, evaluating and converting a large animated scene file: ~300 nodes over 200 frames,
-// with a skinned mesh, a morphing mesh, rigid animated parts and tags.
+// with a skinned mesh, a morphing mesh, rigid animated parts and tags. And loading files shaped to
+// be costly: thousands of nodes of one name, a chain thousands deep, a hundred animations beside
+// a million-element extras array.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -351,6 +353,122 @@ void BM_EvaluateAndConvertAllFrames(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kFrames * static_cast<int64_t>(nodes.size()));
 }
 BENCHMARK(BM_EvaluateAndConvertAllFrames)->Unit(benchmark::kMillisecond);
+
+// Files whose shape, not size, makes them costly. Each is written once, as its name says.
+namespace costly {
+
+constexpr int kEqualNames = 20000;
+constexpr int kChainDepth = 12000;
+constexpr int kAnimations = 100;
+constexpr int kExtras = 1000000;
+
+std::filesystem::path folder() { return std::filesystem::temp_directory_path() / "qmp_bench_scenefile"; }
+
+std::string writeDocument(const std::string& name, const std::string& json) {
+    std::filesystem::create_directories(folder());
+    const std::filesystem::path path = folder() / name;
+    std::ofstream(path) << json;
+    return path.string();
+}
+
+const char kDocumentStart[] = "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,";
+
+// 20000 siblings all named "n" under one node.
+const std::string& equalNames() {
+    static const std::string path = [] {
+        std::string nodes = "{\"name\":\"crowd\",\"children\":[";
+        for (int i = 1; i <= kEqualNames; ++i) {
+            nodes += (i == 1 ? "" : ",") + std::to_string(i);
+        }
+        nodes += "]}";
+        for (int i = 0; i < kEqualNames; ++i) {
+            nodes += ",{\"name\":\"n\"}";
+        }
+        return writeDocument("equal_names.gltf",
+                             std::string(kDocumentStart) + "\"scenes\":[{\"nodes\":[0]}],\"nodes\":[" + nodes + "]}");
+    }();
+    return path;
+}
+
+// Nodes nested 12000 deep, as deep as assimp reads a glTF.
+const std::string& deepChain() {
+    static const std::string path = [] {
+        std::string nodes;
+        for (int i = 0; i < kChainDepth; ++i) {
+            nodes += std::string(i == 0 ? "" : ",") + "{\"name\":\"link_" + std::to_string(i) + "\"" +
+                     (i + 1 < kChainDepth ? ",\"children\":[" + std::to_string(i + 1) + "]" : "") + "}";
+        }
+        return writeDocument("deep_chain.gltf",
+                             std::string(kDocumentStart) + "\"scenes\":[{\"nodes\":[0]}],\"nodes\":[" + nodes + "]}");
+    }();
+    return path;
+}
+
+// 100 animations, each moving its own node (so all play together), and an extras array of a
+// million numbers: the glTF document is read once for all of them, and the extras not kept.
+const std::string& manyAnimationsLargeExtras() {
+    static const std::string path = [] {
+        // Two key times (0 and 1 s) and two translations, little-endian floats.
+        const std::vector<float> keys = {0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
+        std::vector<char> bytes(keys.size() * sizeof(float));
+        std::memcpy(bytes.data(), keys.data(), bytes.size());
+        std::filesystem::create_directories(folder());
+        std::ofstream(folder() / "many_animations.bin", std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::string nodes;
+        std::string sceneNodes;
+        std::string animations;
+        for (int i = 0; i < kAnimations; ++i) {
+            const std::string separator = i == 0 ? "" : ",";
+            nodes += separator + "{\"name\":\"tag_" + std::to_string(i) + "\"}";
+            sceneNodes += separator + std::to_string(i);
+            animations += separator + "{\"name\":\"a" + std::to_string(i) +
+                          "\",\"samplers\":[{\"input\":0,\"output\":1}],\"channels\":[{\"sampler\":0,"
+                          "\"target\":{\"node\":" +
+                          std::to_string(i) + ",\"path\":\"translation\"}}]}";
+        }
+        std::string extras = "[0";
+        for (int i = 1; i < kExtras; ++i) {
+            extras += "," + std::to_string(i);
+        }
+        extras += "]";
+        return writeDocument(
+            "many_animations.gltf",
+            std::string(kDocumentStart) + "\"scenes\":[{\"nodes\":[" + sceneNodes + "]}],\"nodes\":[" + nodes +
+                "],\"animations\":[" + animations +
+                "],\"buffers\":[{\"uri\":\"many_animations.bin\",\"byteLength\":32}],"
+                "\"bufferViews\":[{\"buffer\":0,\"byteOffset\":0,\"byteLength\":8},"
+                "{\"buffer\":0,\"byteOffset\":8,\"byteLength\":24}],"
+                "\"accessors\":[{\"bufferView\":0,\"componentType\":5126,\"count\":2,\"type\":\"SCALAR\","
+                "\"min\":[0],\"max\":[1]},{\"bufferView\":1,\"componentType\":5126,\"count\":2,\"type\":\"VEC3\"}],"
+                "\"extras\":{\"big\":" +
+                extras + "}}");
+    }();
+    return path;
+}
+
+void loadCostly(benchmark::State& state, const std::string& path) {
+    for (auto _ : state) {
+        host::Scene scene;
+        const host::SceneLoadResult result = host::loadSceneFile(path, {}, scene);
+        if (!result.ok) {
+            state.SkipWithError(result.error.c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(result.nodeCount);
+    }
+}
+
+void BM_LoadEqualNames(benchmark::State& state) { loadCostly(state, equalNames()); }
+BENCHMARK(BM_LoadEqualNames)->Unit(benchmark::kMillisecond);
+
+void BM_LoadDeepChain(benchmark::State& state) { loadCostly(state, deepChain()); }
+BENCHMARK(BM_LoadDeepChain)->Unit(benchmark::kMillisecond);
+
+void BM_LoadManyAnimationsBesideLargeExtras(benchmark::State& state) { loadCostly(state, manyAnimationsLargeExtras()); }
+BENCHMARK(BM_LoadManyAnimationsBesideLargeExtras)->Unit(benchmark::kMillisecond);
+
+}  // namespace costly
 
 }  // namespace
 

@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
-"""Writes the small MD3 and MD2 seed files of corpus/md3 and corpus/md2, laid out field by field.
+"""Writes the small seed files of corpus/: MD3 and MD2 files laid out field by field, and glTF
+documents (JSON and GLB) with animations for the scene loader.
 
 Run from anywhere: python3 fuzz/make_seeds.py. The seeds are committed; rerun only to change them.
 """
+import base64
+import json
+import math
 import os
+import random
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -93,6 +98,136 @@ def write(folder, name, data):
         out.write(data)
 
 
+class Gltf:
+    """A glTF document over one buffer of little-endian numbers."""
+
+    def __init__(self):
+        self.blob = bytearray()
+        self.doc = {"asset": {"version": "2.0", "generator": "make_seeds.py"}, "scene": 0,
+                    "scenes": [{"nodes": []}], "nodes": [], "bufferViews": [], "accessors": []}
+
+    def node(self, description, parent=None):
+        nodes = self.doc["nodes"]
+        nodes.append(description)
+        index = len(nodes) - 1
+        if parent is None:
+            self.doc["scenes"][0]["nodes"].append(index)
+        else:
+            nodes[parent].setdefault("children", []).append(index)
+        return index
+
+    def accessor(self, kind, fmt, rows):
+        width = {"SCALAR": 1, "VEC3": 3, "VEC4": 4, "MAT4": 16}[kind]
+        while len(self.blob) % 4:
+            self.blob.append(0)
+        offset = len(self.blob)
+        for row in rows:
+            values = row if isinstance(row, (list, tuple)) else [row]
+            assert len(values) == width
+            self.blob.extend(struct.pack("<%d%s" % (width, fmt), *values))
+        self.doc["bufferViews"].append({"buffer": 0, "byteOffset": offset, "byteLength": len(self.blob) - offset})
+        component = {"f": 5126, "B": 5121}[fmt]
+        self.doc["accessors"].append({"bufferView": len(self.doc["bufferViews"]) - 1, "componentType": component,
+                                      "count": len(rows), "type": kind})
+        return len(self.doc["accessors"]) - 1
+
+    def animation(self, name, channels):
+        """channels: (node, path, times, values, interpolation); values are rows of the path's width."""
+        samplers, targets = [], []
+        for node, path, times, values, interpolation in channels:
+            kind = {"translation": "VEC3", "scale": "VEC3", "rotation": "VEC4", "weights": "SCALAR"}[path]
+            samplers.append({"input": self.accessor("SCALAR", "f", times), "output": self.accessor(kind, "f", values),
+                             "interpolation": interpolation})
+            targets.append({"sampler": len(samplers) - 1, "target": {"node": node, "path": path}})
+        self.doc.setdefault("animations", []).append({"name": name, "samplers": samplers, "channels": targets})
+
+    def gltf(self):
+        doc = dict(self.doc)
+        doc["buffers"] = [{"byteLength": len(self.blob),
+                           "uri": "data:application/octet-stream;base64," + base64.b64encode(bytes(self.blob)).decode()}]
+        return json.dumps(doc, indent=1).encode()
+
+    def glb(self):
+        doc = dict(self.doc)
+        doc["buffers"] = [{"byteLength": len(self.blob)}]
+        text = json.dumps(doc).encode()
+        text += b" " * (-len(text) % 4)
+        binary = bytes(self.blob) + b"\0" * (-len(self.blob) % 4)
+        chunks = struct.pack("<I4s", len(text), b"JSON") + text + struct.pack("<I4s", len(binary), b"BIN\0") + binary
+        return b"glTF" + struct.pack("<II", 2, 12 + len(chunks)) + chunks
+
+
+def turn(axis, degrees):
+    half = math.radians(degrees) / 2
+    return [axis[0] * math.sin(half), axis[1] * math.sin(half), axis[2] * math.sin(half), math.cos(half)]
+
+
+def animated_figure():
+    """Nodes named and nameless, a tag, a skinned and a morphing mesh, two animations over every
+    path and interpolation."""
+    g = Gltf()
+    hips = g.node({"name": "hips", "translation": [0, 1, 0]})
+    chest = g.node({"name": "chest", "translation": [0, 1, 0]}, hips)
+    tag = g.node({"name": "tag_step", "translation": [1, 0, 0]}, chest)
+    nameless = g.node({"translation": [0, 0, -1]}, hips)
+    strip = g.accessor("VEC3", "f", [[-0.5, 1, 0], [0.5, 1, 0], [0, 2, 0]])
+    joints = g.accessor("VEC4", "B", [[0, 0, 0, 0], [0, 0, 0, 0], [1, 0, 0, 0]])
+    weights = g.accessor("VEC4", "f", [[1, 0, 0, 0]] * 3)
+    binds = g.accessor("MAT4", "f", [[1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -1, 0, 1],
+                                     [1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -2, 0, 1]])
+    g.doc["skins"] = [{"joints": [hips, chest], "inverseBindMatrices": binds}]
+    lift = g.accessor("VEC3", "f", [[0, 0, 0], [0, 0, 0], [0, 0, 1]])
+    g.doc["meshes"] = [
+        {"name": "strip", "primitives": [{"attributes": {"POSITION": strip, "JOINTS_0": joints, "WEIGHTS_0": weights}}]},
+        {"name": "blob", "weights": [0], "primitives": [{"attributes": {"POSITION": strip}, "targets": [{"POSITION": lift}]}]},
+    ]
+    g.node({"name": "body", "mesh": 0, "skin": 0})
+    blob = g.node({"name": "blob", "mesh": 1, "translation": [-2, 0, 0]})
+    g.animation("walk", [
+        (hips, "translation", [0, 1], [[0, 1, 0], [0, 2, 0]], "LINEAR"),
+        (chest, "rotation", [0, 1], [turn((0, 0, 1), 0), turn((0, 0, 1), 90)], "LINEAR"),
+        (tag, "translation", [0, 0.5, 1], [[1, 0, 0], [1, 0, 1], [1, 0, 2]], "STEP"),
+        (nameless, "scale", [0, 1], [[1, 1, 1], [2, 2, 2]], "STEP"),
+        (blob, "weights", [0, 1], [0, 1], "LINEAR"),
+    ])
+    # A cubic spline keeps an in-tangent, the value and an out-tangent per key.
+    g.animation("idle", [
+        (hips, "translation", [0, 2], [[0, 0, 0], [0, 1, 0], [0, 0, 0], [0, 0, 0], [0, 1.5, 0], [0, 0, 0]],
+         "CUBICSPLINE"),
+    ])
+    return g
+
+
+def odd_keys():
+    """Keys sampling cannot use as they stand: times that are not numbers or out of order, values
+    that are not numbers, a time past the host's clock."""
+    g = Gltf()
+    a = g.node({"name": "tag_a"})
+    b = g.node({"name": "b"})
+    c = g.node({"name": "c"})
+    nan, inf = float("nan"), float("inf")
+    g.animation("odd", [
+        (a, "translation", [0, 1, nan], [[0, 0, 0], [1, 0, 0], [2, 0, 0]], "LINEAR"),
+        (b, "rotation", [0, 2, 1, 3], [turn((0, 1, 0), d) for d in (0, 90, 45, 135)], "LINEAR"),
+        (c, "scale", [0, 1, 2, 1e30], [[1, 1, 1], [nan, 1, 1], [inf, 2, 2], [3, 3, 3]], "LINEAR"),
+    ])
+    return g
+
+
+def deep_and_crowded():
+    """A chain of nodes 64 deep, and 16 siblings of one name."""
+    g = Gltf()
+    parent = None
+    for i in range(64):
+        parent = g.node({"name": "link_%d" % i, "translation": [0, 0.1, 0]}, parent)
+    g.node({"name": "tag_end"}, parent)
+    crowd = g.node({"name": "crowd"})
+    for _ in range(16):
+        g.node({"name": "n"}, crowd)
+    g.animation("sway", [(0, "rotation", [0, 1], [turn((1, 0, 0), 0), turn((1, 0, 0), 10)], "LINEAR")])
+    return g
+
+
 def main():
     quad = [(0, 1, 2), (2, 3, 0)]
     write("md3", "empty.md3", md3(0, [], []))
@@ -113,6 +248,19 @@ def main():
     write("md2", "three_frames.md2", md2(3, [corners] * 3, texcoords, triangles, skins=0, gl_commands=0))
     write("md2", "bad_normal_index.md2", md2(2, [corners, [(1, 2, 3, 200)] * 4], texcoords[:4], triangles[:1]))
     write("md2", "no_vertices.md2", md2(0, [], [], [], skins=0, gl_commands=0))
+
+    figure = animated_figure()
+    write("gltf", "animated_figure.gltf", figure.gltf())
+    write("gltf", "animated_figure.glb", figure.glb())
+    write("gltf", "odd_keys.gltf", odd_keys().gltf())
+    write("gltf", "deep_and_crowded.gltf", deep_and_crowded().gltf())
+    # Inputs for the glTF target's other mode, which builds a scene in memory from its bytes: any
+    # bytes serve, so these are fixed pseudo-random ones of a few sizes (the first byte chooses the
+    # mode and must not open a document).
+    for size in (64, 512, 4096):
+        data = bytearray(random.Random(size).getrandbits(8) for _ in range(size))
+        data[0] = 0x01
+        write("gltf", "built_scene_%d.bin" % size, bytes(data))
 
 
 if __name__ == "__main__":

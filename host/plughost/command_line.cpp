@@ -347,6 +347,11 @@ std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
            "scale every position by S (default 1; 0.01 turns centimetres\ninto metres)")
         ->type_name("S")
         ->group(kSceneGroup);
+    app->add_flag_callback(
+           "--allow-outside-files", [&scene] { scene.allowOutsideFiles = true; },
+           "read files the scene refers to (glTF buffers, an OBJ's materials)\nfrom anywhere; by default only its "
+           "own folder and below are read")
+        ->group(kSceneGroup);
 
     app->add_flag("--no-prompts", request.noPrompts, "export without the dialog, at the current time's frame")
         ->group(kHostGroup);

@@ -5,10 +5,13 @@
 #include <variant>
 #include <vector>
 
+#include "command_guard.h"
 #include "command_line.h"
 #include "session.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int dispatch(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const host::ParsedArgs<host::CommandLine> parsed = host::parseCommandLine(args);
     if (!parsed.request) {
@@ -29,4 +32,10 @@ int main(int argc, char** argv) {
             }
         },
         parsed.request->command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return host::runGuarded([&] { return dispatch(argc, argv); }, host::kExitFailed);
 }

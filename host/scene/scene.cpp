@@ -68,30 +68,23 @@ void SceneNode::setDeformingMesh(MeshGenerator generator) {
 Scene::Scene() { exportContext_.theScene = this; }
 Scene::~Scene() = default;
 
-int Scene::enumerate(SceneNode* node, ITreeEnumProc* proc) {
-    const int answer = proc->callback(node);
-    if (answer == TREE_ABORT) {
-        return TREE_ABORT;
-    }
-    if (answer != TREE_IGNORECHILDREN) {
-        for (SceneNode* child : node->children_) {
-            if (enumerate(child, proc) == TREE_ABORT) {
-                return TREE_ABORT;
-            }
-        }
-    }
-    return TREE_CONTINUE;
-}
-
 int Scene::EnumTree(ITreeEnumProc* proc) {
     if (proc == nullptr) {
         return 0;
     }
-    // A copy: a callback may not change the scene, but the list must not move under it.
-    const std::vector<SceneNode*> roots = roots_;
-    for (SceneNode* root : roots) {
-        if (enumerate(root, proc) == TREE_ABORT) {
+    // Depth first with a stack of the nodes still to visit, so that hierarchies of any depth are
+    // walked without recursion. The lists are copied as they are reached: a callback may not
+    // change the scene, but no list must move under the walk.
+    std::vector<SceneNode*> pending(roots_.rbegin(), roots_.rend());
+    while (!pending.empty()) {
+        SceneNode* node = pending.back();
+        pending.pop_back();
+        const int answer = proc->callback(node);
+        if (answer == TREE_ABORT) {
             return 1;
+        }
+        if (answer != TREE_IGNORECHILDREN) {
+            pending.insert(pending.end(), node->children_.rbegin(), node->children_.rend());
         }
     }
     return 0;
@@ -118,19 +111,15 @@ Material* Scene::addMaterial(const std::string& name) {
     return materials_.back().get();
 }
 
-namespace {
-void collect(SceneNode* node, std::vector<SceneNode*>& out) {
-    out.push_back(node);
-    for (SceneNode* child : node->children()) {
-        collect(child, out);
-    }
-}
-}  // namespace
-
 std::vector<SceneNode*> Scene::nodes() const {
     std::vector<SceneNode*> result;
-    for (SceneNode* root : roots_) {
-        collect(root, result);
+    result.reserve(owned_.size());
+    std::vector<SceneNode*> pending(roots_.rbegin(), roots_.rend());
+    while (!pending.empty()) {
+        SceneNode* node = pending.back();
+        pending.pop_back();
+        result.push_back(node);
+        pending.insert(pending.end(), node->children_.rbegin(), node->children_.rend());
     }
     return result;
 }

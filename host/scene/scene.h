@@ -144,7 +144,6 @@ public:
     ExpInterface* exportContext() { return &exportContext_; }
 
 private:
-    int enumerate(SceneNode* node, ITreeEnumProc* proc);
     std::vector<std::unique_ptr<SceneNode>> owned_;
     std::vector<SceneNode*> roots_;
     std::vector<std::unique_ptr<Material>> materials_;

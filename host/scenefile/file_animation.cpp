@@ -25,11 +25,15 @@ void bracket(const std::vector<Key>& keys, double time, size_t& first, size_t& s
     factor = span > 0.0 ? (time - keys[first].mTime) / span : 0.0;
 }
 
-// Folds a repeating channel's time into the span of its keys.
+// Folds a repeating channel's time into the span of its keys. Keys far apart or a time far out
+// (the differences overflow) are left unfolded: fmod of an infinity is not a number.
 double repeatTime(double time, double start, double end) {
     const double span = end - start;
     if (span <= 0.0) {
         return start;
+    }
+    if (!std::isfinite(span) || !std::isfinite(time - start)) {
+        return time;
     }
     double folded = std::fmod(time - start, span);
     if (folded < 0.0) {
@@ -58,8 +62,9 @@ aiVector3D sampleVectorKeys(const std::vector<aiVectorKey>& keys, double time, K
         time = repeatTime(time, start, end);
     }
     // aiAnimBehaviour_DEFAULT is what importers leave for formats that hold the end keys (glTF,
-    // FBX), so it holds them too rather than jumping back to the rest pose.
-    if (time <= start || time >= end) {
+    // FBX), so it holds them too rather than jumping back to the rest pose. Only a time strictly
+    // inside the keys is bracketed (a time that is not a number is not).
+    if (!(time > start && time < end)) {
         const bool atStart = time <= start;
         const aiAnimBehaviour behaviour = atStart ? before : after;
         const aiVectorKey& near = atStart ? keys[0] : keys[keys.size() - 1];
@@ -97,10 +102,10 @@ aiQuaternion sampleQuatKeys(const std::vector<aiQuatKey>& keys, double time, Key
     }
     // Rotations are held outside the keys whatever the behaviour: spherical interpolation is
     // not defined past its end points.
-    if (time <= start) {
+    if (!(time > start)) {
         return keys.front().mValue;
     }
-    if (time >= end) {
+    if (!(time < end)) {
         return keys.back().mValue;
     }
     size_t first = 0;
@@ -201,19 +206,28 @@ const aiMatrix4x4& FileAnimation::localAt(int node, TimeValue time) {
 }
 
 const aiMatrix4x4& FileAnimation::worldAt(int node, TimeValue time) {
-    CachedTransform& cached = cache_[static_cast<size_t>(node)];
-    if (cached.worldValid && cached.worldTime == time) {
-        return cached.world;
+    // Up to the nearest ancestor already known at this time, then down again composing, so that
+    // a hierarchy of any depth is walked without recursion.
+    chain_.clear();
+    for (int current = node; current >= 0; current = nodes[static_cast<size_t>(current)].parent) {
+        const CachedTransform& cached = cache_[static_cast<size_t>(current)];
+        if (cached.worldValid && cached.worldTime == time) {
+            break;
+        }
+        chain_.push_back(current);
     }
-    const int parent = nodes[static_cast<size_t>(node)].parent;
-    aiMatrix4x4 world = localAt(node, time);
-    if (parent >= 0) {
-        world = worldAt(parent, time) * world;
+    for (auto step = chain_.rbegin(); step != chain_.rend(); ++step) {
+        const int parent = nodes[static_cast<size_t>(*step)].parent;
+        aiMatrix4x4 world = localAt(*step, time);
+        if (parent >= 0) {
+            world = cache_[static_cast<size_t>(parent)].world * world;
+        }
+        CachedTransform& cached = cache_[static_cast<size_t>(*step)];
+        cached.world = world;
+        cached.worldTime = time;
+        cached.worldValid = true;
     }
-    cached.world = world;
-    cached.worldTime = time;
-    cached.worldValid = true;
-    return cached.world;
+    return cache_[static_cast<size_t>(node)].world;
 }
 
 std::vector<float> FileAnimation::morphWeightsAt(const DeformingMeshData& mesh, TimeValue time) const {
@@ -226,10 +240,10 @@ std::vector<float> FileAnimation::morphWeightsAt(const DeformingMeshData& mesh, 
     if (keys.empty()) {
         return mesh.defaultWeights;
     }
-    if (keys.size() == 1 || t <= keys.front().time) {
+    if (keys.size() == 1 || !(t > keys.front().time)) {
         return keys.front().weights;
     }
-    if (t >= keys.back().time) {
+    if (!(t < keys.back().time)) {
         return keys.back().weights;
     }
     const auto after = std::upper_bound(keys.begin(), keys.end(), t,

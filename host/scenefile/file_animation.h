@@ -105,6 +105,7 @@ private:
         aiMatrix4x4 world;
     };
     std::vector<CachedTransform> cache_;
+    std::vector<int> chain_;  // worldAt's walk up the hierarchy, kept to spare allocations
 };
 
 // Key sampling, as the animation uses it; outside the keys the channel's behaviour applies.

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "file_animation.h"
 
@@ -13,6 +14,7 @@ namespace host::scenefile {
 
 enum class GltfPath { Translation, Rotation, Scale, Weights };
 
+// One animation's channels.
 struct GltfInterpolations {
     // By the node's name as assimp gives it: its glTF name, or "nodes[i]" for a nameless node.
     std::map<std::pair<std::string, GltfPath>, KeyInterpolation> byTarget;
@@ -25,12 +27,21 @@ struct GltfInterpolations {
     }
 };
 
-// Reads the interpolations of the animation at animationIndex of a .gltf or .glb file. Answers
-// false, leaving out empty, for any other file or one it cannot read.
-bool readGltfInterpolations(const std::string& path, int animationIndex, GltfInterpolations& out);
+// What the loader reads from a glTF document itself, beside assimp.
+struct GltfDocumentSummary {
+    // Every animation's interpolations, in the file's order (as assimp numbers them).
+    std::vector<GltfInterpolations> animations;
+    // The first skin that leaves its inverse bind matrices to their default (the identity), which
+    // assimp 5.2 crashes on; -1 when there is none.
+    long long firstSkinWithoutInverseBinds = -1;
+};
 
-// The same from a glTF document's JSON text.
-bool readGltfInterpolationsFromJson(const std::string& json, int animationIndex, GltfInterpolations& out);
+// Reads a .gltf or .glb file's summary, parsing the document once. Answers false, leaving out
+// empty, for any other file or one it cannot read.
+bool readGltfSummary(const std::string& path, GltfDocumentSummary& out);
+
+// The same from a document in memory: a GLB container (told by its magic) or glTF JSON text.
+bool readGltfSummaryFromDocument(const std::string& bytes, GltfDocumentSummary& out);
 
 }  // namespace host::scenefile
 

@@ -30,6 +30,10 @@ struct SceneLoadOptions {
     // Uniform scale of every position and translation (a file in centimetres at 0.01 gives metres).
     float scale = 1.0f;
     SceneUpAxis upAxis = SceneUpAxis::FromFile;
+    // Files the scene file refers to (glTF buffers, an OBJ's material library) are read only
+    // from its own folder and below unless this is set; data: URIs and a GLB's own chunks are
+    // part of the file.
+    bool allowOutsideFiles = false;
 };
 
 struct SceneLoadResult {

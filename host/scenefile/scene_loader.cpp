@@ -1,6 +1,9 @@
 // Reading scene files through assimp into the host's scene model, converted to the host's Z-up frame.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -11,10 +14,13 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include "animation_keys.h"
+#include "assimp_scene_loader.h"
 #include "file_animation.h"
 #include "gltf_interpolation.h"
 #include "mesh_welding.h"
 #include "scene_file.h"
+#include "scene_folder_io.h"
 
 #include <mesh_builders.h>
 
@@ -108,12 +114,17 @@ public:
           result_(result),
           animation_(std::make_shared<FileAnimation>()) {}
 
+    // The interpolations a glTF document states, by animation (assimp drops them).
+    void useGltfInterpolations(std::vector<scenefile::GltfInterpolations> interpolations) {
+        gltfInterpolations_ = std::move(interpolations);
+    }
+
     bool load() {
         if (!chooseAnimation() || !chooseFrameRate()) {
             return false;
         }
         chooseAxes();
-        flatten(file_.mRootNode, -1);
+        flatten();
         readNodes();
         readAnimation();
         animation_->prepare();
@@ -134,11 +145,13 @@ public:
             frameInverse_.Inverse();
         }
         if (container) {
-            for (unsigned i = 0; i < root->mNumChildren; ++i) {
-                addHostNode(root->mChildren[i], nullptr, &toHostWorld);
-            }
+            addHostNodes(std::vector<const aiNode*>(root->mChildren, root->mChildren + root->mNumChildren),
+                         toHostWorld);
         } else {
-            addHostNode(root, nullptr, &toHostWorld);
+            addHostNodes({root}, toHostWorld);
+        }
+        for (std::string& warning : droppedKeys_.warnings()) {
+            result_.warnings.push_back(std::move(warning));
         }
         SetFrameRate(result_.frameRate);
         return true;
@@ -225,13 +238,16 @@ private:
         return result_.animationsPlayed.empty() ? nullptr : file_.mAnimations[result_.animationsPlayed.front()];
     }
 
+    // A rate that is not a positive finite number is taken as unstated.
     static double ticksPerSecondOf(const aiAnimation& animation) {
-        return animation.mTicksPerSecond > 0.0 ? animation.mTicksPerSecond : kUnstatedTicksPerSecond;
+        const double rate = animation.mTicksPerSecond;
+        return rate > 0.0 && std::isfinite(rate) ? rate : kUnstatedTicksPerSecond;
     }
 
     bool chooseFrameRate() {
         const aiAnimation* animation = chosen();
-        const double stated = animation != nullptr ? animation->mTicksPerSecond : 0.0;
+        const double stated =
+            animation != nullptr && std::isfinite(animation->mTicksPerSecond) ? animation->mTicksPerSecond : 0.0;
         animation_->ticksPerSecond = animation != nullptr ? ticksPerSecondOf(*animation) : kUnstatedTicksPerSecond;
         if (options_.frameRate < 0 || options_.frameRate > TIME_TICKSPERSEC) {
             result_.error = "frame rate " + std::to_string(options_.frameRate) + " is outside 1 to " +
@@ -278,14 +294,21 @@ private:
         toHost_ = upToHost(up);
     }
 
-    void flatten(const aiNode* node, int parent) {
-        const int index = static_cast<int>(flat_.size());
-        flat_.push_back(node);
-        parents_.push_back(parent);
-        indexOf_[node] = index;
-        nodeByName_.emplace(node->mName.C_Str(), index);  // the first of equal names wins
-        for (unsigned i = 0; i < node->mNumChildren; ++i) {
-            flatten(node->mChildren[i], index);
+    // Numbers the file's nodes depth first, parents before children, without recursion: files
+    // nest nodes thousands deep.
+    void flatten() {
+        std::vector<std::pair<const aiNode*, int>> pending{{file_.mRootNode, -1}};
+        while (!pending.empty()) {
+            const auto [node, parent] = pending.back();
+            pending.pop_back();
+            const int index = static_cast<int>(flat_.size());
+            flat_.push_back(node);
+            parents_.push_back(parent);
+            indexOf_[node] = index;
+            nodeByName_.emplace(node->mName.C_Str(), index);  // the first of equal names wins
+            for (unsigned i = node->mNumChildren; i > 0; --i) {
+                pending.emplace_back(node->mChildren[i - 1], index);
+            }
         }
     }
 
@@ -314,7 +337,23 @@ private:
         }
         result_.durationSeconds = lastKey / animation_->ticksPerSecond;
         // A hair below a whole frame counts as that frame: key times are stored in floating point.
-        result_.lengthFrames = static_cast<int>(std::ceil(result_.durationSeconds * result_.frameRate - 1e-6));
+        const double frames = std::ceil(result_.durationSeconds * result_.frameRate - 1e-6);
+        // The host clock counts ticks in 32 bits: later frames cannot be sampled.
+        const int lastFrame = std::numeric_limits<TimeValue>::max() / (TIME_TICKSPERSEC / result_.frameRate);
+        if (!(frames <= lastFrame)) {
+            result_.warnings.push_back("the animation's keys run to " + secondsText(result_.durationSeconds) +
+                                       ", past the end of the host's clock: its length is cut to frame " +
+                                       std::to_string(lastFrame));
+            result_.lengthFrames = lastFrame;
+            return;
+        }
+        result_.lengthFrames = std::max(0, static_cast<int>(frames));
+    }
+
+    static std::string secondsText(double seconds) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g s", seconds);
+        return text;
     }
 
     // Adds one animation's channels, its key times counted at the first played animation's rate.
@@ -322,13 +361,15 @@ private:
     void readAnimation(int index, double& lastKey) {
         const aiAnimation* animation = file_.mAnimations[index];
         const double toCommonTicks = animation_->ticksPerSecond / ticksPerSecondOf(*animation);
-        scenefile::GltfInterpolations interpolations;
-        if (scenefile::readGltfInterpolations(path_, index, interpolations) && interpolations.cubicSpline &&
-            !cubicSplineWarned_) {
+        const scenefile::GltfInterpolations noInterpolations;
+        const scenefile::GltfInterpolations& interpolations = static_cast<size_t>(index) < gltfInterpolations_.size()
+                                                                  ? gltfInterpolations_[static_cast<size_t>(index)]
+                                                                  : noInterpolations;
+        if (interpolations.cubicSpline && !cubicSplineWarned_) {
             cubicSplineWarned_ = true;
             result_.warnings.push_back("cubic-spline keys are interpolated linearly between their values");
         }
-        lastKey = std::max(lastKey, animation->mDuration > 0.0 ? animation->mDuration * toCommonTicks : 0.0);
+        countKeyTime(animation->mDuration > 0.0 ? animation->mDuration * toCommonTicks : 0.0, lastKey);
         const float scale = options_.scale;
         for (unsigned c = 0; c < animation->mNumChannels; ++c) {
             const aiNodeAnim* source = animation->mChannels[c];
@@ -349,12 +390,12 @@ private:
             for (aiVectorKey& key : channel.positions) {
                 key.mValue *= scale;
             }
-            retime(channel.positions, toCommonTicks, lastKey);
-            retime(channel.rotations, toCommonTicks, lastKey);
-            retime(channel.scalings, toCommonTicks, lastKey);
+            const std::string name = source->mNodeName.C_Str();
+            readKeys(channel.positions, toCommonTicks, "translation of node \"" + name + "\"", lastKey);
+            readKeys(channel.rotations, toCommonTicks, "rotation of node \"" + name + "\"", lastKey);
+            readKeys(channel.scalings, toCommonTicks, "scale of node \"" + name + "\"", lastKey);
             channel.before = source->mPreState;
             channel.after = source->mPostState;
-            const std::string name = source->mNodeName.C_Str();
             channel.positionInterpolation = interpolations.of(name, scenefile::GltfPath::Translation);
             channel.rotationInterpolation = interpolations.of(name, scenefile::GltfPath::Rotation);
             channel.scalingInterpolation = interpolations.of(name, scenefile::GltfPath::Scale);
@@ -366,17 +407,30 @@ private:
             MorphSource morph{source, toCommonTicks, KeyInterpolation::Linear};
             morph.interpolation = interpolations.of(source->mName.C_Str(), scenefile::GltfPath::Weights);
             morphSources_.emplace(source->mName.C_Str(), morph);
+            // The keys themselves are checked when their mesh is read.
             for (unsigned k = 0; k < source->mNumKeys; ++k) {
-                lastKey = std::max(lastKey, source->mKeys[k].mTime * toCommonTicks);
+                countKeyTime(source->mKeys[k].mTime * toCommonTicks, lastKey);
             }
         }
     }
 
+    // Counts the keys in the first played animation's ticks, drops those sampling cannot use and
+    // extends the animation to the last.
     template <typename Key>
-    static void retime(std::vector<Key>& keys, double factor, double& lastKey) {
+    void readKeys(std::vector<Key>& keys, double toCommonTicks, const std::string& where, double& lastKey) {
         for (Key& key : keys) {
-            key.mTime *= factor;
-            lastKey = std::max(lastKey, key.mTime);
+            key.mTime *= toCommonTicks;
+        }
+        scenefile::dropUnusableKeys(keys, where, droppedKeys_);
+        for (const Key& key : keys) {
+            countKeyTime(key.mTime, lastKey);
+        }
+    }
+
+    // A time that is not a finite number never ends an animation (such keys are dropped).
+    static void countKeyTime(double time, double& lastKey) {
+        if (std::isfinite(time)) {
+            lastKey = std::max(lastKey, time);
         }
     }
 
@@ -386,22 +440,45 @@ private:
                boneNames_.count(root->mName.C_Str()) == 0 && morphSources_.count(root->mName.C_Str()) == 0;
     }
 
-    std::string uniqueName(std::string name) {
-        if (takenNames_.count(name) != 0) {
-            const std::string base = name;
-            for (int n = 2;; ++n) {
-                name = base + "_" + std::to_string(n);
-                if (takenNames_.count(name) == 0) {
-                    break;
-                }
-            }
+    // The name, or the first of name_2, name_3, ... not yet taken. Names are only ever added, so a
+    // suffix found taken stays taken: each name's search resumes where it last stopped, and
+    // thousands of nodes of one name cost no more than as many different names.
+    std::string uniqueName(const std::string& name) {
+        if (takenNames_.insert(name).second) {
+            return name;
         }
-        takenNames_.insert(name);
-        return name;
+        long long& suffix = nextSuffix_.try_emplace(name, 2).first->second;
+        std::string candidate;
+        do {
+            candidate = name + "_" + std::to_string(suffix++);
+        } while (!takenNames_.insert(candidate).second);
+        return candidate;
     }
 
-    // prefix, for a top node, takes the file's frame to the host's.
-    void addHostNode(const aiNode* source, SceneNode* parent, const aiMatrix4x4* prefix) {
+    // Adds the file's nodes below the given top nodes depth first, parents before children, as
+    // the file orders them, without recursion. toHostWorld, for the top nodes, takes the file's
+    // world to the host's.
+    void addHostNodes(const std::vector<const aiNode*>& topNodes, const aiMatrix4x4& toHostWorld) {
+        struct Pending {
+            const aiNode* source;
+            SceneNode* parent;
+        };
+        std::vector<Pending> pending;
+        for (auto top = topNodes.rbegin(); top != topNodes.rend(); ++top) {
+            pending.push_back({*top, nullptr});
+        }
+        while (!pending.empty()) {
+            const Pending next = pending.back();
+            pending.pop_back();
+            SceneNode* node = addHostNode(next.source, next.parent, next.parent == nullptr ? &toHostWorld : nullptr);
+            for (unsigned i = next.source->mNumChildren; i > 0; --i) {
+                pending.push_back({next.source->mChildren[i - 1], node});
+            }
+        }
+    }
+
+    // One node with its meshes; prefix, for a top node, takes the file's frame to the host's.
+    SceneNode* addHostNode(const aiNode* source, SceneNode* parent, const aiMatrix4x4* prefix) {
         const int index = indexOf_.at(source);
         std::string name = source->mName.C_Str();
         if (name.empty()) {
@@ -425,9 +502,7 @@ private:
         if (source->mNumMeshes == 0 && node->name().compare(0, 4, "tag_") == 0) {
             node->setMesh(makeTagMarker());
         }
-        for (unsigned i = 0; i < source->mNumChildren; ++i) {
-            addHostNode(source->mChildren[i], node, nullptr);
-        }
+        return node;
     }
 
     // prefix, for a top node, takes the file's world to the host's. Where the nodes' frames are
@@ -615,6 +690,8 @@ private:
             }
             channel.keys.push_back(std::move(weights));
         }
+        scenefile::dropUnusableKeys(channel.keys, "morph weights of mesh \"" + std::string(mesh.mName.C_Str()) + "\"",
+                                    droppedKeys_);
         data.morphChannel = static_cast<int>(animation_->morphChannels.size());
         animation_->morphChannels.push_back(std::move(channel));
     }
@@ -710,8 +787,11 @@ private:
         KeyInterpolation interpolation = KeyInterpolation::Linear;
     };
     std::unordered_map<std::string, MorphSource> morphSources_;
+    std::vector<scenefile::GltfInterpolations> gltfInterpolations_;
     bool cubicSplineWarned_ = false;
+    scenefile::DroppedKeys droppedKeys_;
     std::unordered_set<std::string> takenNames_;
+    std::unordered_map<std::string, long long> nextSuffix_;
     std::map<unsigned, Material*> materials_;
     bool embeddedWarned_ = false;
 };
@@ -724,6 +804,15 @@ SceneLoadResult loadSceneFile(const std::string& path, const SceneLoadOptions& o
         result.error = "scale must be a positive number";
         return result;
     }
+    // A glTF document is read once for what assimp drops or cannot take.
+    scenefile::GltfDocumentSummary gltf;
+    const bool isGltf = scenefile::readGltfSummary(path, gltf);
+    if (isGltf && gltf.firstSkinWithoutInverseBinds >= 0) {
+        result.error = "its skin " + std::to_string(gltf.firstSkinWithoutInverseBinds) +
+                       " leaves out inverseBindMatrices, which the scene reader (assimp 5.2) cannot take; "
+                       "give the skin its matrices (identity ones where the bind pose is the rest pose)";
+        return result;
+    }
     Assimp::Importer importer;
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     // Pivots folded into their nodes where possible, so that nodes keep the file's names instead
@@ -731,12 +820,34 @@ SceneLoadResult loadSceneFile(const std::string& path, const SceneLoadOptions& o
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
     // COLLADA nodes by their names rather than their ids, which are restricted to XML names.
     importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
+    auto* files = new scenefile::SceneFolderIOSystem(path, options.allowOutsideFiles);
+    importer.SetIOHandler(files);  // the importer owns it
     const aiScene* file = importer.ReadFile(path, kImportSteps);
+    // A file the scene refers to outside its folder fails the load, even where the format can do
+    // without it (an OBJ's material library): what is read must not depend on where it was put.
+    if (!files->refused().empty()) {
+        result.error = "the scene refers to '" + files->refused() +
+                       "', outside its folder; only files in the scene file's folder and below are read "
+                       "(--allow-outside-files lifts this)";
+        return result;
+    }
     if (file == nullptr || file->mRootNode == nullptr) {
         result.error = "cannot read " + path + ": " + importer.GetErrorString();
         return result;
     }
-    FileLoader loader(*file, path, options, scene, result);
+    return scenefile::loadAssimpScene(*file, path, options, std::move(gltf.animations), scene);
+}
+
+SceneLoadResult scenefile::loadAssimpScene(const aiScene& file, const std::string& path,
+                                           const SceneLoadOptions& options,
+                                           std::vector<GltfInterpolations> interpolations, Scene& scene) {
+    SceneLoadResult result;
+    if (file.mRootNode == nullptr) {
+        result.error = path + " holds no nodes";
+        return result;
+    }
+    FileLoader loader(file, path, options, scene, result);
+    loader.useGltfInterpolations(std::move(interpolations));
     result.ok = loader.load();
     return result;
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <assimp/Exporter.hpp>
@@ -73,7 +74,7 @@ public:
         }
         auto* root = new aiNode(kSavedRootName);
         out_.mRootNode = root;
-        addChildren(*root, roots);
+        addTree(*root, roots);
         // Turned at the top nodes, not at the root: the FBX writer drops the root's transform,
         // since FBX's own root has none.
         for (unsigned i = 0; i < root->mNumChildren && !framesInFileAxes_; ++i) {
@@ -106,7 +107,23 @@ public:
     SceneWriter& operator=(const SceneWriter&) = delete;
 
 private:
-    void addChildren(aiNode& parent, const std::vector<SceneNode*>& children) {
+    // Every node below the top nodes, depth first with a stack rather than recursion (scenes
+    // nest nodes thousands deep), in the order the recursion would take: meshes are numbered
+    // in it.
+    void addTree(aiNode& root, const std::vector<SceneNode*>& topNodes) {
+        std::vector<std::pair<aiNode*, SceneNode*>> pending;
+        addChildren(root, topNodes, pending);
+        while (!pending.empty()) {
+            const auto [out, node] = pending.back();
+            pending.pop_back();
+            fillNode(*out, *node);
+            addChildren(*out, node->children(), pending);
+        }
+    }
+
+    // Adds the nodes for the children and queues each to be filled, the first on top.
+    static void addChildren(aiNode& parent, const std::vector<SceneNode*>& children,
+                            std::vector<std::pair<aiNode*, SceneNode*>>& pending) {
         if (children.empty()) {
             return;
         }
@@ -116,7 +133,9 @@ private:
             auto* child = new aiNode(children[i]->name());
             child->mParent = &parent;
             parent.mChildren[i] = child;
-            fillNode(*child, *children[i]);
+        }
+        for (size_t i = children.size(); i > 0; --i) {
+            pending.emplace_back(parent.mChildren[i - 1], children[i - 1]);
         }
     }
 
@@ -137,7 +156,6 @@ private:
                 }
             }
         }
-        addChildren(out, node.children());
     }
 
     aiMesh* buildMesh(Mesh& mesh, SceneNode& node) {
