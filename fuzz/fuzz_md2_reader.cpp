@@ -14,10 +14,11 @@ void require(bool condition) {
     }
 }
 
-void check(const modelformat::Md2ReadResult& result) {
+void check(const modelformat::Md2ReadResult& result, size_t size) {
     using namespace modelformat;
     if (!result.ok) {
-        require(result.error != ReadError::None && !result.message.empty());
+        // A refusal names a byte of the file, or the end of the data when it is cut short.
+        require(result.error != ReadError::None && !result.message.empty() && result.offset <= size);
         return;
     }
     const Md2Model& model = result.model;
@@ -41,7 +42,7 @@ void check(const modelformat::Md2ReadResult& result) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    check(modelformat::readMd2(data, size, modelformat::kMd2ImportFrame));
-    check(modelformat::readMd2(data, size, std::numeric_limits<int32_t>::max()));
+    check(modelformat::readMd2(data, size, modelformat::kMd2ImportFrame), size);
+    check(modelformat::readMd2(data, size, std::numeric_limits<int32_t>::max()), size);
     return 0;
 }

@@ -41,12 +41,17 @@ struct Report {
     std::vector<modelformat::LimitBreach> breaches;
 };
 
+// A refusal as the check prints it: where in the file, then why.
+std::string atByte(size_t offset, const std::string& message) {
+    return "at byte " + std::to_string(offset) + ": " + message;
+}
+
 Report checkMd3(const std::vector<uint8_t>& bytes) {
     Report report;
     report.format = "MD3";
     const modelformat::Md3ReadResult read = modelformat::readMd3(bytes);
     if (!read.ok) {
-        report.error = read.message;
+        report.error = atByte(read.offset, read.message);
         return report;
     }
     const modelformat::Md3Model& model = read.model;
@@ -86,7 +91,7 @@ Report checkMd2(const std::vector<uint8_t>& bytes) {
     report.format = "MD2";
     const modelformat::Md2ReadResult read = modelformat::readMd2(bytes, 0);
     if (!read.ok) {
-        report.error = read.message;
+        report.error = atByte(read.offset, read.message);
         return report;
     }
     const modelformat::Md2Header& header = read.model.header;

@@ -161,11 +161,15 @@ TEST(Md3Normals, DecodeAsTheGameDoes) {
     }
 }
 
-// A damaged two-surface file and the refusal it must earn.
+// Where a refusal must be reported, found in the undamaged file.
+using ExpectedOffset = std::function<size_t(const std::vector<uint8_t>&)>;
+
+// A damaged two-surface file, the refusal it must earn and the byte it must name.
 struct HostileMd3 {
     const char* name;
     std::function<void(std::vector<uint8_t>&)> damage;
     ReadError expected;
+    ExpectedOffset at;
 };
 
 // Start of surface `index` in the file built by hostileBase().
@@ -186,60 +190,90 @@ void setSurface(std::vector<uint8_t>& b, int surface, size_t at, int32_t value) 
 
 constexpr int32_t kHuge = 2000000000;
 
+ExpectedOffset fixed(size_t at) {
+    return [at](const std::vector<uint8_t>&) { return at; };
+}
+ExpectedOffset inSurface(int surface, size_t at) {
+    return [surface, at](const std::vector<uint8_t>& b) { return surfaceAt(b, surface) + at; };
+}
+
 const HostileMd3 kHostileMd3[] = {
-    {"ShorterThanHeader", [](auto& b) { b.resize(kMd3HeaderSize - 1); }, ReadError::Truncated},
-    {"EmptyFile", [](auto& b) { b.clear(); }, ReadError::Truncated},
-    {"WrongMagic", [](auto& b) { b[3] = '2'; }, ReadError::BadMagic},
-    {"Version14", [](auto& b) { setHeader(b, kMd3AtVersion, 14); }, ReadError::BadVersion},
-    {"NegativeFrameCount", [](auto& b) { setHeader(b, kMd3AtFrameCount, -1); }, ReadError::NegativeCount},
-    {"NegativeTagCount", [](auto& b) { setHeader(b, kMd3AtTagCount, -2); }, ReadError::NegativeCount},
-    {"NegativeSurfaceCount", [](auto& b) { setHeader(b, kMd3AtSurfaceCount, INT32_MIN); }, ReadError::NegativeCount},
-    {"NegativeSkinCount", [](auto& b) { setHeader(b, kMd3AtSkinCount, -1); }, ReadError::NegativeCount},
-    {"HugeFrameCount", [](auto& b) { setHeader(b, kMd3AtFrameCount, kHuge); }, ReadError::BlockOutOfBounds},
-    {"HugeTagCount", [](auto& b) { setHeader(b, kMd3AtTagCount, kHuge); }, ReadError::BlockOutOfBounds},
+    {"ShorterThanHeader", [](auto& b) { b.resize(kMd3HeaderSize - 1); }, ReadError::Truncated,
+     fixed(kMd3HeaderSize - 1)},
+    {"EmptyFile", [](auto& b) { b.clear(); }, ReadError::Truncated, fixed(0)},
+    {"WrongMagic", [](auto& b) { b[3] = '2'; }, ReadError::BadMagic, fixed(0)},
+    {"Version14", [](auto& b) { setHeader(b, kMd3AtVersion, 14); }, ReadError::BadVersion, fixed(kMd3AtVersion)},
+    {"NegativeFrameCount", [](auto& b) { setHeader(b, kMd3AtFrameCount, -1); }, ReadError::NegativeCount,
+     fixed(kMd3AtFrameCount)},
+    {"NegativeTagCount", [](auto& b) { setHeader(b, kMd3AtTagCount, -2); }, ReadError::NegativeCount,
+     fixed(kMd3AtTagCount)},
+    {"NegativeSurfaceCount", [](auto& b) { setHeader(b, kMd3AtSurfaceCount, INT32_MIN); }, ReadError::NegativeCount,
+     fixed(kMd3AtSurfaceCount)},
+    {"NegativeSkinCount", [](auto& b) { setHeader(b, kMd3AtSkinCount, -1); }, ReadError::NegativeCount,
+     fixed(kMd3AtSkinCount)},
+    {"HugeFrameCount", [](auto& b) { setHeader(b, kMd3AtFrameCount, kHuge); }, ReadError::BlockOutOfBounds,
+     fixed(kMd3AtFramesOffset)},
+    {"HugeTagCount", [](auto& b) { setHeader(b, kMd3AtTagCount, kHuge); }, ReadError::BlockOutOfBounds,
+     fixed(kMd3AtTagsOffset)},
     // 2 frames x 2^27 tags x 112 bytes is 7 x 2^32: zero bytes to a reader that multiplies in 32 bits.
-    {"TagBlockSizeWrapsIn32Bits", [](auto& b) { setHeader(b, kMd3AtTagCount, 134217728); },
-     ReadError::BlockOutOfBounds},
-    {"HugeSurfaceCount", [](auto& b) { setHeader(b, kMd3AtSurfaceCount, kHuge); }, ReadError::BlockOutOfBounds},
+    {"TagBlockSizeWrapsIn32Bits", [](auto& b) { setHeader(b, kMd3AtTagCount, 134217728); }, ReadError::BlockOutOfBounds,
+     fixed(kMd3AtTagsOffset)},
+    {"HugeSurfaceCount", [](auto& b) { setHeader(b, kMd3AtSurfaceCount, kHuge); }, ReadError::BlockOutOfBounds,
+     fixed(kMd3AtSurfacesOffset)},
     {"FramesPastTheEnd", [](auto& b) { setHeader(b, kMd3AtFramesOffset, static_cast<int32_t>(b.size())); },
-     ReadError::BlockOutOfBounds},
-    {"FramesOffsetNegative", [](auto& b) { setHeader(b, kMd3AtFramesOffset, -56); }, ReadError::BlockOutOfBounds},
-    {"TagsInsideHeader", [](auto& b) { setHeader(b, kMd3AtTagsOffset, 0); }, ReadError::BlockOverlapsHeader},
-    {"FramesInsideHeader", [](auto& b) { setHeader(b, kMd3AtFramesOffset, 100); }, ReadError::BlockOverlapsHeader},
-    {"FramesAfterAGap", [](auto& b) { setHeader(b, kMd3AtFramesOffset, 112); }, ReadError::BadFramesOffset},
+     ReadError::BlockOutOfBounds, fixed(kMd3AtFramesOffset)},
+    {"FramesOffsetNegative", [](auto& b) { setHeader(b, kMd3AtFramesOffset, -56); }, ReadError::BlockOutOfBounds,
+     fixed(kMd3AtFramesOffset)},
+    {"TagsInsideHeader", [](auto& b) { setHeader(b, kMd3AtTagsOffset, 0); }, ReadError::BlockOverlapsHeader,
+     fixed(kMd3AtTagsOffset)},
+    {"FramesInsideHeader", [](auto& b) { setHeader(b, kMd3AtFramesOffset, 100); }, ReadError::BlockOverlapsHeader,
+     fixed(kMd3AtFramesOffset)},
+    {"FramesAfterAGap", [](auto& b) { setHeader(b, kMd3AtFramesOffset, 112); }, ReadError::BadFramesOffset,
+     fixed(kMd3AtFramesOffset)},
     {"EndBeforeSurfaces", [](auto& b) { setHeader(b, kMd3AtEndOffset, peekInt32(b, kMd3AtSurfacesOffset) - 1); },
-     ReadError::BadEndOffset},
-    {"EndBeforeTags", [](auto& b) { setHeader(b, kMd3AtEndOffset, 200); }, ReadError::BadEndOffset},
-    {"SurfacesOffsetWraps", [](auto& b) { setHeader(b, kMd3AtSurfacesOffset, -1); }, ReadError::BadEndOffset},
+     ReadError::BadEndOffset, fixed(kMd3AtEndOffset)},
+    {"EndBeforeTags", [](auto& b) { setHeader(b, kMd3AtEndOffset, 200); }, ReadError::BadEndOffset,
+     fixed(kMd3AtEndOffset)},
+    {"SurfacesOffsetWraps", [](auto& b) { setHeader(b, kMd3AtSurfacesOffset, -1); }, ReadError::BadEndOffset,
+     fixed(kMd3AtEndOffset)},
     {"EndPastTheFile", [](auto& b) { setHeader(b, kMd3AtEndOffset, static_cast<int32_t>(b.size()) + 1); },
-     ReadError::Truncated},
-    {"SurfaceMagic", [](auto& b) { b[surfaceAt(b, 1)] = 'X'; }, ReadError::BadMagic},
-    {"SurfaceWithoutFrames", [](auto& b) { setSurface(b, 0, kSurfAtFrameCount, 0); }, ReadError::MissingFrames},
-    {"SurfaceNegativeVertexCount", [](auto& b) { setSurface(b, 1, kSurfAtVertexCount, -4); }, ReadError::NegativeCount},
-    {"SurfaceNegativeShaderCount", [](auto& b) { setSurface(b, 0, kSurfAtShaderCount, -1); }, ReadError::NegativeCount},
+     ReadError::Truncated, fixed(kMd3AtEndOffset)},
+    {"SurfaceMagic", [](auto& b) { b[surfaceAt(b, 1)] = 'X'; }, ReadError::BadMagic, inSurface(1, 0)},
+    {"SurfaceWithoutFrames", [](auto& b) { setSurface(b, 0, kSurfAtFrameCount, 0); }, ReadError::MissingFrames,
+     inSurface(0, kSurfAtFrameCount)},
+    {"SurfaceNegativeVertexCount", [](auto& b) { setSurface(b, 1, kSurfAtVertexCount, -4); }, ReadError::NegativeCount,
+     inSurface(1, kSurfAtVertexCount)},
+    {"SurfaceNegativeShaderCount", [](auto& b) { setSurface(b, 0, kSurfAtShaderCount, -1); }, ReadError::NegativeCount,
+     inSurface(0, kSurfAtShaderCount)},
     {"SurfaceHugeVertexCount", [](auto& b) { setSurface(b, 0, kSurfAtVertexCount, kHuge); },
-     ReadError::BlockOutOfBounds},
+     ReadError::BlockOutOfBounds, inSurface(0, kSurfAtTexCoordsOffset)},
     {"SurfaceHugeTriangleCount", [](auto& b) { setSurface(b, 1, kSurfAtTriangleCount, kHuge); },
-     ReadError::BlockOutOfBounds},
-    {"SurfaceHugeFrameCount", [](auto& b) { setSurface(b, 0, kSurfAtFrameCount, kHuge); }, ReadError::BlockOutOfBounds},
+     ReadError::BlockOutOfBounds, inSurface(1, kSurfAtTrianglesOffset)},
+    {"SurfaceHugeFrameCount", [](auto& b) { setSurface(b, 0, kSurfAtFrameCount, kHuge); }, ReadError::BlockOutOfBounds,
+     inSurface(0, kSurfAtVerticesOffset)},
     // The vertex block holds 2 frames; claiming 3 needs bytes past the surface's end.
     {"VertexBlockSmallerThanFrames", [](auto& b) { setSurface(b, 0, kSurfAtFrameCount, 3); },
-     ReadError::BlockOutOfBounds},
+     ReadError::BlockOutOfBounds, inSurface(0, kSurfAtVerticesOffset)},
     {"VerticesOffsetWraps", [](auto& b) { setSurface(b, 0, kSurfAtVerticesOffset, INT32_MAX - 4); },
-     ReadError::BlockOutOfBounds},
+     ReadError::BlockOutOfBounds, inSurface(0, kSurfAtVerticesOffset)},
     {"VerticesOffsetNegative", [](auto& b) { setSurface(b, 1, kSurfAtVerticesOffset, -8); },
-     ReadError::BlockOutOfBounds},
+     ReadError::BlockOutOfBounds, inSurface(1, kSurfAtVerticesOffset)},
     {"ShadersInsideSurfaceHeader", [](auto& b) { setSurface(b, 0, kSurfAtShadersOffset, 40); },
-     ReadError::BlockOverlapsHeader},
-    {"SurfaceEndZero", [](auto& b) { setSurface(b, 0, kSurfAtEndOffset, 0); }, ReadError::BadEndOffset},
-    {"SurfaceEndInsideHeader", [](auto& b) { setSurface(b, 1, kSurfAtEndOffset, 107); }, ReadError::BadEndOffset},
-    {"SurfaceEndPastTheFile", [](auto& b) { setSurface(b, 1, kSurfAtEndOffset, 100000); }, ReadError::BlockOutOfBounds},
-    {"SurfaceEndCutsItsBlocks", [](auto& b) { setSurface(b, 1, kSurfAtEndOffset, 120); }, ReadError::BlockOutOfBounds},
-    {"ThirdSurfacePastTheEnd", [](auto& b) { setHeader(b, kMd3AtSurfaceCount, 3); }, ReadError::BlockOutOfBounds},
+     ReadError::BlockOverlapsHeader, inSurface(0, kSurfAtShadersOffset)},
+    {"SurfaceEndZero", [](auto& b) { setSurface(b, 0, kSurfAtEndOffset, 0); }, ReadError::BadEndOffset,
+     inSurface(0, kSurfAtEndOffset)},
+    {"SurfaceEndInsideHeader", [](auto& b) { setSurface(b, 1, kSurfAtEndOffset, 107); }, ReadError::BadEndOffset,
+     inSurface(1, kSurfAtEndOffset)},
+    {"SurfaceEndPastTheFile", [](auto& b) { setSurface(b, 1, kSurfAtEndOffset, 100000); }, ReadError::BlockOutOfBounds,
+     inSurface(1, kSurfAtEndOffset)},
+    {"SurfaceEndCutsItsBlocks", [](auto& b) { setSurface(b, 1, kSurfAtEndOffset, 120); }, ReadError::BlockOutOfBounds,
+     inSurface(1, kSurfAtShadersOffset)},
+    {"ThirdSurfacePastTheEnd", [](auto& b) { setHeader(b, kMd3AtSurfaceCount, 3); }, ReadError::BlockOutOfBounds,
+     [](const auto& b) { return b.size(); }},
     {"TriangleIndexEqualsVertexCount", [](auto& b) { patchInt32(b, surfaceAt(b, 0) + kMd3SurfaceHeaderSize + 4, 4); },
-     ReadError::IndexOutOfRange},
+     ReadError::IndexOutOfRange, inSurface(0, kMd3SurfaceHeaderSize + 4)},
     {"TriangleIndexNegative", [](auto& b) { patchInt32(b, surfaceAt(b, 1) + kMd3SurfaceHeaderSize + 20, -1); },
-     ReadError::IndexOutOfRange},
+     ReadError::IndexOutOfRange, inSurface(1, kMd3SurfaceHeaderSize + 20)},
 };
 
 class Md3Hostile : public ::testing::TestWithParam<HostileMd3> {};
@@ -247,11 +281,13 @@ class Md3Hostile : public ::testing::TestWithParam<HostileMd3> {};
 TEST_P(Md3Hostile, IsRefusedBeforeAllocatingForIt) {
     std::vector<uint8_t> bytes = hostileBase();
     ASSERT_TRUE(readMd3(bytes).ok);
+    const size_t expectedOffset = GetParam().at(bytes);
     GetParam().damage(bytes);
     LargestAllocation allocation;
     const Md3ReadResult result = readMd3(bytes);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, GetParam().expected) << readErrorName(result.error) << ": " << result.message;
+    EXPECT_EQ(result.offset, expectedOffset) << result.message;
     EXPECT_FALSE(result.message.empty());
     if (result.failedSurface >= 0) {
         // A refused surface keeps the file's frames and tags and the surfaces before it.

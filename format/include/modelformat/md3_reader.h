@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "modelformat/byte_reader.h"
+#include "modelformat/block_reader.h"
 #include "modelformat/md3_format.h"
 
 namespace modelformat {
@@ -39,10 +39,7 @@ struct Md3Model {
     }
 };
 
-struct Md3ReadResult {
-    bool ok = false;
-    ReadError error = ReadError::None;
-    std::string message;  // names the field or block at fault; empty when ok
+struct Md3ReadResult : ReadStatus {
     // Complete when ok. When a surface is refused after the file's header, frames and tags have
     // read, the model keeps them and the surfaces before the refused one, whose index is
     // failedSurface; after any other refusal the model is empty and failedSurface is -1.
