@@ -17,8 +17,7 @@ bool BlockReader::fail(ReadError error, size_t at, std::string message) {
 bool BlockReader::refuseNegativeCounts(std::initializer_list<CountField> counts, const std::string& owner) {
     for (const CountField& count : counts) {
         if (count.value < 0) {
-            return fail(ReadError::NegativeCount, count.at,
-                        owner + count.name + " is " + std::to_string(count.value));
+            return fail(ReadError::NegativeCount, count.at, owner + count.name + " is " + std::to_string(count.value));
         }
     }
     return true;

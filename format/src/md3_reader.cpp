@@ -316,7 +316,7 @@ std::string md3TagName(const uint8_t (&field)[kMd3TagNameLength]) {
         std::memcmp(field + kMd3LegacyTagNameLength, kLegacyTagNameTail, sizeof kLegacyTagNameTail) == 0) {
         return textUpToZero(field, kMd3TagNameLength, kMd3LegacyTagNameLength);
     }
-    return textUpToZero(field, kMd3TagNameLength, kMd3TagNameMaxLength);
+    return textUpToZero(field, kMd3TagNameLength, kMd3MaxNameLength);
 }
 
 std::string md3SurfaceName(const uint8_t (&field)[kMd3SurfaceNameLength]) {

@@ -7,8 +7,9 @@ namespace {
 
 void checkName(const std::string& kind, const std::string& name, std::vector<LimitBreach>& breaches) {
     if (name.size() > kMd3MaxNameLength) {
-        breaches.push_back({kind + " " + name,
-                            "its name has " + std::to_string(name.size()) + " characters; MD3 tools read at most 63"});
+        breaches.push_back({kind + " " + name, "its name has " + std::to_string(name.size()) +
+                                                   " characters; MD3 tools read at most " +
+                                                   std::to_string(kMd3MaxNameLength)});
     }
 }
 

@@ -29,7 +29,7 @@ void expectConsistent(const Md3Model& m) {
         }
     }
     for (const Md3TagRecord& tag : m.tags) {
-        EXPECT_LE(tag.name.size(), kMd3TagNameMaxLength);
+        EXPECT_LE(tag.name.size(), kMd3MaxNameLength);
     }
 }
 

@@ -37,13 +37,13 @@ struct CountField {
 
 // A run of records that a header describes.
 struct BlockField {
-    const char* name;         // "triangles", "texture coordinates", ...
-    int32_t offset;           // as stored
-    size_t offsetAt;          // where the offset field lies in the file
-    uint64_t count;           // records
-    uint64_t recordSize;      // bytes per record
-    uint64_t base = 0;        // the offset counts from here: 0, or the first byte of an MD3 surface
-    uint64_t headerSize = 0;  // the header that holds the offset, starting at base
+    const char* name;             // "triangles", "texture coordinates", ...
+    int32_t offset;               // as stored
+    size_t offsetAt;              // where the offset field lies in the file
+    uint64_t count;               // records
+    uint64_t recordSize;          // bytes per record
+    uint64_t base = 0;            // the offset counts from here: 0, or the first byte of an MD3 surface
+    uint64_t headerSize = 0;      // the header that holds the offset, starting at base
     uint64_t limit = UINT64_MAX;  // the block must end by this byte (an MD3 surface's end)
 };
 

@@ -32,6 +32,12 @@ constexpr int kMd3ShaderNameLength = 68;
 constexpr int kMd3TagNameLength = 64;
 constexpr int kMd3FrameNameLength = 16;
 
+// The published layout's name field is 64 bytes, and the game and the format's tools read a name
+// from it only up to its terminating zero: at most 63 characters.
+constexpr int kMd3NameFieldLength = 64;
+constexpr size_t kMd3MaxNameLength = kMd3NameFieldLength - 1;
+static_assert(kMd3TagNameLength == kMd3NameFieldLength, "a tag name is the published 64-byte name field");
+
 // Byte offsets of the file header's fields.
 constexpr size_t kMd3HeaderVersionAt = 4;
 constexpr size_t kMd3HeaderFrameCountAt = 76;

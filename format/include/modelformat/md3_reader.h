@@ -64,7 +64,6 @@ std::string md3TagName(const uint8_t (&field)[kMd3TagNameLength]);
 // A surface name: up to the first zero, at most 65 characters (the 66th byte ends it).
 std::string md3SurfaceName(const uint8_t (&field)[kMd3SurfaceNameLength]);
 
-constexpr size_t kMd3TagNameMaxLength = 63;
 constexpr size_t kMd3LegacyTagNameLength = 12;
 constexpr size_t kMd3SurfaceNameMaxLength = 65;
 

@@ -18,7 +18,6 @@ constexpr int kMd3MaxSurfaceTriangles = 1999;
 constexpr int kMd3MaxFrames = 1024;
 constexpr int kMd3MaxSurfaces = 32;
 constexpr int kMd3MaxTags = 16;
-constexpr size_t kMd3MaxNameLength = 63;
 
 constexpr int kMd2MaxVertices = 2048;
 constexpr int kMd2MaxTriangles = 4096;
