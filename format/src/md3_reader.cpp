@@ -18,13 +18,14 @@ constexpr uint8_t kLegacyTagNameTail[8] = {'u', 'n', 'k', 'n', 'o', 'w', 'n', 0}
 
 class Md3Parser {
 public:
-    Md3Parser(const uint8_t* data, size_t size) : in_(data, size) {}
+    Md3Parser(const uint8_t* data, size_t size, Md3Detail detail) : in_(data, size), detail_(detail) {}
 
     const ByteReader& input() const { return in_; }
 
     Md3ReadResult run() {
         Md3ReadResult result;
         result.model.fileSize = in_.size();
+        result.model.detail = detail_;
         const bool fileRead = parseHeader(result.model) && checkFileBlocks(result.model.header) &&
                               checkFramesFollowHeader(result.model.header) && readFrames(result.model) &&
                               readTags(result.model);
@@ -39,6 +40,7 @@ public:
             result.model.surfaces.resize(static_cast<size_t>(failedSurface_));
         } else {
             result.model = Md3Model{};
+            result.model.detail = detail_;
         }
         return result;
     }
@@ -131,7 +133,7 @@ private:
     bool readFrames(Md3Model& model) {
         const Md3FileHeader& h = model.header;
         in_.seek(offsetValue(h.framesOffset));
-        model.frames.resize(static_cast<size_t>(h.frameCount));
+        model.frames.resize(static_cast<size_t>(model.heldFrameCount()));
         for (Md3FrameRecord& frame : model.frames) {
             readVec3(frame.minCorner);
             readVec3(frame.maxCorner);
@@ -146,7 +148,7 @@ private:
     bool readTags(Md3Model& model) {
         const Md3FileHeader& h = model.header;
         in_.seek(offsetValue(h.tagsOffset));
-        model.tags.resize(static_cast<size_t>(h.frameCount) * static_cast<size_t>(h.tagCount));
+        model.tags.resize(static_cast<size_t>(model.heldFrameCount()) * static_cast<size_t>(h.tagCount));
         for (Md3TagRecord& tag : model.tags) {
             uint8_t nameField[kMd3TagNameLength] = {};
             in_.readBytes(nameField, sizeof nameField);
@@ -255,6 +257,10 @@ private:
             in_.readInt32(shader.shaderIndex);
         }
 
+        if (detail_ == Md3Detail::Headers) {
+            return true;
+        }
+
         in_.seek(static_cast<size_t>(start + offsetValue(s.trianglesOffset)));
         surface.triangles.resize(static_cast<size_t>(s.triangleCount));
         for (size_t t = 0; t < surface.triangles.size(); ++t) {
@@ -277,7 +283,8 @@ private:
         }
 
         in_.seek(static_cast<size_t>(start + offsetValue(s.verticesOffset)));
-        surface.vertices.resize(static_cast<size_t>(vertexRecords));
+        surface.vertices.resize(detail_ == Md3Detail::EveryFrame ? static_cast<size_t>(vertexRecords)
+                                                                 : static_cast<size_t>(s.vertexCount));
         for (Md3Vertex& vertex : surface.vertices) {
             in_.readInt16(vertex.x);
             in_.readInt16(vertex.y);
@@ -289,13 +296,14 @@ private:
     }
 
     BlockReader in_;
+    Md3Detail detail_;
     int32_t failedSurface_ = -1;
 };
 
 }  // namespace
 
-Md3ReadResult readMd3(const uint8_t* data, size_t size) {
-    Md3Parser parser(data, size);
+Md3ReadResult readMd3(const uint8_t* data, size_t size, Md3Detail detail) {
+    Md3Parser parser(data, size, detail);
     return refuseWhenMemoryRunsOut<Md3ReadResult>(parser.input(), [&parser] { return parser.run(); });
 }
 

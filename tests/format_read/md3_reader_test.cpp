@@ -54,6 +54,75 @@ INSTANTIATE_TEST_SUITE_P(Layouts, Md3BlockOrder,
                              return std::string("Unknown");
                          });
 
+// The first frame's records and the headers, read on their own, are those of the full read.
+TEST_P(Md3BlockOrder, LesserDetailKeepsTheFullReadsFirstFrame) {
+    const std::vector<uint8_t> bytes = buildMd3(makeMd3Model(3, 2, 2), GetParam());
+    const Md3ReadResult full = readMd3(bytes);
+    ASSERT_TRUE(full.ok) << full.message;
+    for (Md3Detail detail : {Md3Detail::FirstFrame, Md3Detail::Headers}) {
+        SCOPED_TRACE("detail " + std::to_string(static_cast<int>(detail)));
+        const Md3ReadResult read = readMd3(bytes, detail);
+        ASSERT_TRUE(read.ok) << read.message;
+        const Md3Model& model = read.model;
+        EXPECT_EQ(model.detail, detail);
+        ASSERT_EQ(model.heldFrameCount(), 1);
+        EXPECT_EQ(model.header.frameCount, 3);
+        ASSERT_EQ(model.frames.size(), 1u);
+        EXPECT_EQ(model.frames[0].name, full.model.frames[0].name);
+        EXPECT_EQ(model.frames[0].maxCorner.x, full.model.frames[0].maxCorner.x);
+        ASSERT_EQ(model.tags.size(), 2u);
+        for (int32_t t = 0; t < 2; ++t) {
+            EXPECT_EQ(model.tag(0, t).name, full.model.tag(0, t).name);
+            EXPECT_EQ(model.tag(0, t).origin.x, full.model.tag(0, t).origin.x);
+            EXPECT_EQ(model.tag(0, t).axes[2].z, full.model.tag(0, t).axes[2].z);
+        }
+        ASSERT_EQ(model.surfaces.size(), 2u);
+        for (size_t i = 0; i < 2; ++i) {
+            const Md3Surface& surface = model.surfaces[i];
+            const Md3Surface& expected = full.model.surfaces[i];
+            EXPECT_EQ(surface.fileOffset, expected.fileOffset);
+            EXPECT_EQ(surface.header.name, expected.header.name);
+            EXPECT_EQ(surface.header.verticesOffset, expected.header.verticesOffset);
+            ASSERT_EQ(surface.shaders.size(), expected.shaders.size());
+            EXPECT_EQ(surface.shaders[1].name, expected.shaders[1].name);
+            EXPECT_EQ(surface.shaders[1].shaderIndex, expected.shaders[1].shaderIndex);
+            if (detail == Md3Detail::Headers) {
+                EXPECT_TRUE(surface.triangles.empty() && surface.texCoords.empty() && surface.vertices.empty());
+                continue;
+            }
+            ASSERT_EQ(surface.triangles.size(), expected.triangles.size());
+            EXPECT_EQ(surface.triangles[1].indices, expected.triangles[1].indices);
+            ASSERT_EQ(surface.texCoords.size(), expected.texCoords.size());
+            EXPECT_EQ(surface.texCoords[3].s, expected.texCoords[3].s);
+            ASSERT_EQ(surface.vertices.size(), 4u);
+            for (size_t v = 0; v < 4; ++v) {
+                EXPECT_EQ(surface.vertices[v].x, expected.vertices[v].x);
+                EXPECT_EQ(surface.vertices[v].z, expected.vertices[v].z);
+                EXPECT_EQ(surface.vertices[v].normalAzimuth, expected.vertices[v].normalAzimuth);
+            }
+        }
+    }
+}
+
+// What a first-frame read allocates does not grow with the frames the file holds.
+TEST(Md3Reader, FirstFrameReadsDoNotGrowWithTheFrames) {
+    const auto largestAllocation = [](int32_t frameCount, Md3Detail detail) {
+        Md3Model model = makeMd3Model(frameCount, 2, 2);
+        for (Md3Surface& surface : model.surfaces) {
+            surface.header.vertexCount = 40;
+            surface.texCoords.resize(40);
+            surface.vertices.resize(static_cast<size_t>(frameCount) * 40);
+        }
+        const std::vector<uint8_t> bytes = buildMd3(model, SurfaceBlockOrder::ShadersFirst);
+        LargestAllocation allocation;
+        EXPECT_TRUE(readMd3(bytes, detail).ok);
+        return allocation.bytes();
+    };
+    EXPECT_EQ(largestAllocation(400, Md3Detail::FirstFrame), largestAllocation(2, Md3Detail::FirstFrame));
+    EXPECT_EQ(largestAllocation(400, Md3Detail::Headers), largestAllocation(2, Md3Detail::Headers));
+    EXPECT_GE(largestAllocation(400, Md3Detail::EveryFrame), 400u * 40u * 8u);  // all the vertices
+}
+
 TEST(Md3Reader, AcceptsUnusualButSoundFiles) {
     // No frames, tags or surfaces at all.
     {
@@ -283,21 +352,29 @@ TEST_P(Md3Hostile, IsRefusedBeforeAllocatingForIt) {
     ASSERT_TRUE(readMd3(bytes).ok);
     const size_t expectedOffset = GetParam().at(bytes);
     GetParam().damage(bytes);
-    LargestAllocation allocation;
-    const Md3ReadResult result = readMd3(bytes);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, GetParam().expected) << readErrorName(result.error) << ": " << result.message;
-    EXPECT_EQ(result.offset, expectedOffset) << result.message;
-    EXPECT_FALSE(result.message.empty());
-    if (result.failedSurface >= 0) {
-        // A refused surface keeps the file's frames and tags and the surfaces before it.
-        EXPECT_EQ(result.model.surfaces.size(), static_cast<size_t>(result.failedSurface));
-        EXPECT_EQ(result.model.frames.size(), static_cast<size_t>(result.model.header.frameCount));
-    } else {
-        EXPECT_TRUE(result.model.surfaces.empty() && result.model.tags.empty() && result.model.frames.empty());
+    for (Md3Detail detail : {Md3Detail::EveryFrame, Md3Detail::FirstFrame, Md3Detail::Headers}) {
+        SCOPED_TRACE("detail " + std::to_string(static_cast<int>(detail)));
+        LargestAllocation allocation;
+        const Md3ReadResult result = readMd3(bytes, detail);
+        if (detail == Md3Detail::Headers && GetParam().expected == ReadError::IndexOutOfRange) {
+            // Reading the headers only never looks at triangles.
+            EXPECT_TRUE(result.ok) << result.message;
+            continue;
+        }
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error, GetParam().expected) << readErrorName(result.error) << ": " << result.message;
+        EXPECT_EQ(result.offset, expectedOffset) << result.message;
+        EXPECT_FALSE(result.message.empty());
+        if (result.failedSurface >= 0) {
+            // A refused surface keeps the file's frames and tags and the surfaces before it.
+            EXPECT_EQ(result.model.surfaces.size(), static_cast<size_t>(result.failedSurface));
+            EXPECT_EQ(result.model.frames.size(), static_cast<size_t>(result.model.heldFrameCount()));
+        } else {
+            EXPECT_TRUE(result.model.surfaces.empty() && result.model.tags.empty() && result.model.frames.empty());
+        }
+        // The whole well-formed file is about 1.5 KiB; nothing may come near a claimed count.
+        EXPECT_LT(allocation.bytes(), 16u * 1024u);
     }
-    // The whole well-formed file is about 1.5 KiB; nothing may come near a claimed count.
-    EXPECT_LT(allocation.bytes(), 16u * 1024u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Headers, Md3Hostile, ::testing::ValuesIn(kHostileMd3),
