@@ -5,11 +5,11 @@
 
 #include "model_readers.h"
 
-int readMd2Model(ImpInterface* importer, const std::vector<uint8_t>& file, int frameIndex) {
+int readMd2Model(ImpInterface* importer, const uint8_t* file, size_t size, int frameIndex) {
     if (importer == nullptr) {
         return 0;
     }
-    const modelformat::Md2ReadResult read = modelformat::readMd2(file, frameIndex);
+    const modelformat::Md2ReadResult read = modelformat::readMd2(file, size, frameIndex);
     if (!read.ok) {
         return 0;
     }

@@ -67,12 +67,12 @@ int readMd3Surface(Mesh& mesh, const modelformat::Md3Surface& surface) {
     return 1;
 }
 
-int readMd3Model(ImpInterface* importer, const std::vector<uint8_t>& file) {
+int readMd3Model(ImpInterface* importer, const uint8_t* file, size_t size) {
     if (importer == nullptr) {
         return 0;
     }
     // The import uses the first frame only; the rest of the file is checked, not decoded.
-    const modelformat::Md3ReadResult read = modelformat::readMd3(file, modelformat::Md3Detail::FirstFrame);
+    const modelformat::Md3ReadResult read = modelformat::readMd3(file, size, modelformat::Md3Detail::FirstFrame);
     const modelformat::Md3Model& model = read.model;
     // A file refused as a whole adds nothing; a file whose later surface is broken keeps the
     // tags and the surfaces before it, as a front-to-back import would.

@@ -11,7 +11,7 @@
 
 namespace {
 
-bool startsWith(const std::vector<uint8_t>& bytes, const char (&magic)[4]) {
+bool startsWith(const modelformat::FileBytes& bytes, const char (&magic)[4]) {
     return bytes.size() >= sizeof magic && std::equal(magic, magic + sizeof magic, bytes.begin());
 }
 
@@ -24,16 +24,16 @@ int readModelFile(ImpInterface* importer, std::FILE* file) {
     // The readers answer memory running out as a refusal, but building the meshes and nodes
     // allocates too, and nothing may be thrown across the plug-in boundary.
     try {
-        std::vector<uint8_t> bytes;
+        modelformat::FileBytes bytes;
         if (modelformat::readFileBytes(file, modelformat::FileReadStart::FileStart, bytes) !=
             modelformat::ReadError::None) {
             return 0;
         }
         if (startsWith(bytes, modelformat::kMd3Magic)) {
-            return readMd3Model(importer, bytes);
+            return readMd3Model(importer, bytes.data(), bytes.size());
         }
         if (startsWith(bytes, modelformat::kMd2Magic)) {
-            return readMd2Model(importer, bytes, modelformat::kMd2ImportFrame);
+            return readMd2Model(importer, bytes.data(), bytes.size(), modelformat::kMd2ImportFrame);
         }
         return 0;
     } catch (const std::bad_alloc&) {

@@ -3,10 +3,10 @@
 #ifndef CORVINALE_MODEL_READERS_H
 #define CORVINALE_MODEL_READERS_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 #include <max.h>
 #include <modelformat/md3_reader.h>
@@ -20,7 +20,7 @@ int readModelFile(ImpInterface* importer, std::FILE* file);
 // Imports the bytes of an MD3 file, magic included: one marker node per tag, placed by the first
 // frame, then one mesh node per surface with its first frame. Answers 1 on success and 0 on
 // failure; nodes added before a failure stay in the scene.
-int readMd3Model(ImpInterface* importer, const std::vector<uint8_t>& file);
+int readMd3Model(ImpInterface* importer, const uint8_t* file, size_t size);
 
 // Fills a mesh with one surface's first frame: positions in scene units, texture coordinates
 // with t flipped back, the stored winding reversed back.
@@ -28,7 +28,7 @@ int readMd3Surface(Mesh& mesh, const modelformat::Md3Surface& surface);
 
 // Imports the bytes of an MD2 file into one node named "Quake MD2", from the frame at frameIndex
 // (lowered to the last frame when the model has fewer).
-int readMd2Model(ImpInterface* importer, const std::vector<uint8_t>& file, int frameIndex);
+int readMd2Model(ImpInterface* importer, const uint8_t* file, size_t size, int frameIndex);
 
 // Hands a finished object to a new node: object, transform at time 0, into the scene, then the
 // name, in this order. Answers 1, or 0 when the host makes no node (the object is destroyed).

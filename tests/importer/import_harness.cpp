@@ -29,10 +29,12 @@ std::vector<std::string> ImportScene::names() const {
     return names;
 }
 
-int readMd3Bytes(ImpInterface& into, const std::vector<uint8_t>& bytes) { return readMd3Model(&into, bytes); }
+int readMd3Bytes(ImpInterface& into, const std::vector<uint8_t>& bytes) {
+    return readMd3Model(&into, bytes.data(), bytes.size());
+}
 
 int readMd2Bytes(ImpInterface& into, const std::vector<uint8_t>& bytes, int frameIndex) {
-    return readMd2Model(&into, bytes, frameIndex);
+    return readMd2Model(&into, bytes.data(), bytes.size(), frameIndex);
 }
 
 int importFile(ImpInterface& into, const std::string& path) {
