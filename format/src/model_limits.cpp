@@ -28,7 +28,7 @@ std::vector<LimitBreach> checkMd3Limits(const Md3Model& model) {
         breaches.push_back({"file", std::to_string(header.tagCount) + " tags; MD3 tools accept at most 16"});
     }
     checkName("model", header.modelName, breaches);
-    for (int32_t t = 0; t < header.tagCount && header.frameCount > 0; ++t) {
+    for (int32_t t = 0; t < header.tagCount && model.heldFrameCount() > 0; ++t) {
         checkName("tag", model.tag(0, t).name, breaches);
     }
     for (const Md3Surface& surface : model.surfaces) {
