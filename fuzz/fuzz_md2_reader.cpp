@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "modelformat/md2_reader.h"
+#include "modelformat/model_limits.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ void require(bool condition) {
     }
 }
 
-void check(const modelformat::Md2ReadResult& result, size_t size) {
+void check(const modelformat::Md2ReadResult& result, const uint8_t* data, size_t size) {
     using namespace modelformat;
     if (!result.ok) {
         // A refusal names a byte of the file, or the end of the data when it is cut short.
@@ -37,12 +38,16 @@ void check(const modelformat::Md2ReadResult& result, size_t size) {
             require(index >= 0 && index < h.numTexCoords);
         }
     }
+    // What check reports on a file that reads names bytes of that file (or its end).
+    for (const GameFault& fault : findMd2GameFaults(data, size, model)) {
+        require(fault.offset <= size && !fault.message.empty());
+    }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    check(modelformat::readMd2(data, size, modelformat::kMd2ImportFrame), size);
-    check(modelformat::readMd2(data, size, std::numeric_limits<int32_t>::max()), size);
+    check(modelformat::readMd2(data, size, modelformat::kMd2ImportFrame), data, size);
+    check(modelformat::readMd2(data, size, std::numeric_limits<int32_t>::max()), data, size);
     return 0;
 }

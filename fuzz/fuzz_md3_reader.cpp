@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "modelformat/md3_reader.h"
+#include "modelformat/model_limits.h"
 
 namespace {
 
@@ -68,6 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(headers.ok || (headers.error == full.error && headers.offset == full.offset));
     if (!full.ok) {
         return 0;
+    }
+    // What check reports on a file that reads names bytes of that file.
+    for (const GameFault& fault : findMd3GameFaults(full.model)) {
+        require(fault.offset < size && !fault.message.empty());
     }
     for (size_t s = 0; s < full.model.surfaces.size(); ++s) {
         const Md3Surface& all = full.model.surfaces[s];
