@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "modelformat/block_reader.h"

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "modelformat/byte_reader.h"
@@ -128,7 +129,13 @@ std::FILE* streamOf(size_t size) {
 template <typename Bytes>
 class ReadFileBytes : public ::testing::Test {};
 using ByteContainers = ::testing::Types<std::vector<uint8_t>, modelformat::FileBytes>;
-TYPED_TEST_SUITE(ReadFileBytes, ByteContainers);
+struct ByteContainerName {
+    template <typename Bytes>
+    static std::string GetName(int /*index*/) {
+        return std::is_same<Bytes, modelformat::FileBytes>::value ? "FileBytes" : "Vector";
+    }
+};
+TYPED_TEST_SUITE(ReadFileBytes, ByteContainers, ByteContainerName);
 
 TYPED_TEST(ReadFileBytes, ReadsFromTheStartOrFromWhereTheStreamStands) {
     const size_t size = 600 * 1024 + 17;  // more than a read chunk, and not a multiple of one

@@ -58,10 +58,16 @@ const Md3Case kMd3Cases[] = {
      {"file", "surface surface_0"},
      [](const Md3Model&) { return size_t{kMd3AtFrameCount}; },
      "no frames"},
-    {"NaNInFrameBounds", [](Md3Model& m) { m.frames[2].maxCorner.y = kNaN; }, {"frames"},
-     [](const Md3Model&) { return frameAt(2) + 12 + 4; }, "frame 2's maximum corner"},
-    {"InfiniteFrameOrigin", [](Md3Model& m) { m.frames[0].localOrigin.z = kInfinity; }, {"frames"},
-     [](const Md3Model&) { return frameAt(0) + 24 + 8; }, "frame 0's local origin"},
+    {"NaNInFrameBounds",
+     [](Md3Model& m) { m.frames[2].maxCorner.y = kNaN; },
+     {"frames"},
+     [](const Md3Model&) { return frameAt(2) + 12 + 4; },
+     "frame 2's maximum corner"},
+    {"InfiniteFrameOrigin",
+     [](Md3Model& m) { m.frames[0].localOrigin.z = kInfinity; },
+     {"frames"},
+     [](const Md3Model&) { return frameAt(0) + 24 + 8; },
+     "frame 0's local origin"},
     {"NaNRadiusInTwoFrames",
      [](Md3Model& m) {
          m.frames[1].radius = kNaN;
@@ -70,10 +76,16 @@ const Md3Case kMd3Cases[] = {
      {"frames"},
      [](const Md3Model&) { return frameAt(1) + 36; },
      "2 frame records hold"},
-    {"NaNTagOrigin", [](Md3Model& m) { m.tags[3].origin.x = kNaN; }, {"tags"},
-     [](const Md3Model&) { return tagAt(1, 1) + 64; }, "tag_1 in frame 1's origin"},
-    {"InfiniteTagAxis", [](Md3Model& m) { m.tags[0].axes[2].z = -kInfinity; }, {"tags"},
-     [](const Md3Model&) { return tagAt(0, 0) + 76 + 24 + 8; }, "tag_0 in frame 0's third axis"},
+    {"NaNTagOrigin",
+     [](Md3Model& m) { m.tags[3].origin.x = kNaN; },
+     {"tags"},
+     [](const Md3Model&) { return tagAt(1, 1) + 64; },
+     "tag_1 in frame 1's origin"},
+    {"InfiniteTagAxis",
+     [](Md3Model& m) { m.tags[0].axes[2].z = -kInfinity; },
+     {"tags"},
+     [](const Md3Model&) { return tagAt(0, 0) + 76 + 24 + 8; },
+     "tag_0 in frame 0's third axis"},
 };
 
 class Md3GameFaults : public ::testing::TestWithParam<Md3Case> {};
@@ -106,7 +118,9 @@ INSTANTIATE_TEST_SUITE_P(Values, Md3GameFaults, ::testing::ValuesIn(kMd3Cases),
 constexpr int32_t kMd2Vertices = 5;
 constexpr size_t kMd2FrameSize = kMd2FrameHeaderSize + kMd2Vertices * kMd2PackedVertexSize;
 
-size_t md2FramesAt(const std::vector<uint8_t>& b) { return static_cast<size_t>(peekInt32(b, md2HeaderField(kFieldOfsFrames))); }
+size_t md2FramesAt(const std::vector<uint8_t>& b) {
+    return static_cast<size_t>(peekInt32(b, md2HeaderField(kFieldOfsFrames)));
+}
 size_t md2GlCommandsAt(const std::vector<uint8_t>& b) {
     return static_cast<size_t>(peekInt32(b, md2HeaderField(kFieldOfsGlCommands)));
 }
@@ -145,28 +159,38 @@ const Md2Case kMd2Cases[] = {
      [](const std::vector<uint8_t>& b) { return md2FramesAt(b) + 40 + 2 * 4 + 3; },
      "3 vertex normal indices in 2 frames"},
     {"CommandsWithinTheVertices",
-     [](Md2Build& b) { b.glCommands = joined({glCommand(3, {0, 1, 2}), glCommand(-4, {4, 3, 2, 1}), {0}}); },
+     [](Md2Build& b) {
+         b.glCommands = joined({glCommand(3, {0, 1, 2}), glCommand(-4, {4, 3, 2, 1}), {0}});
+     },
      {},
      nullptr,
      ""},
     {"NoCommandsAtAll", [](Md2Build& b) { b.glCommands.clear(); }, {}, nullptr, ""},
     {"StripAtVertex30000",
-     [](Md2Build& b) { b.glCommands = joined({glCommand(3, {0, 1, 30000}), {0}}); },
+     [](Md2Build& b) {
+         b.glCommands = joined({glCommand(3, {0, 1, 30000}), {0}});
+     },
      {"GL commands"},
      [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + 4 * (1 + 3 + 3 + 2); },
      "vertex 30000"},
     {"FanAtANegativeVertex",
-     [](Md2Build& b) { b.glCommands = joined({glCommand(3, {0, 1, 2}), glCommand(-3, {-1, 0, 5}), {0}}); },
+     [](Md2Build& b) {
+         b.glCommands = joined({glCommand(3, {0, 1, 2}), glCommand(-3, {-1, 0, 5}), {0}});
+     },
      {"GL commands"},
      [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + 4 * (10 + 1 + 2); },
      "2 vertex references point past the model's 5 vertices"},
     {"CommandRunsPastItsBlock",
-     [](Md2Build& b) { b.glCommands = joined({glCommand(3, {0, 1, 2}), glCommand(5, {0, 1, 2}), {0}}); },
+     [](Md2Build& b) {
+         b.glCommands = joined({glCommand(3, {0, 1, 2}), glCommand(5, {0, 1, 2}), {0}});
+     },
      {"GL commands"},
      [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + 4 * 10; },
      "5 vertices runs past the end"},
     {"ListWithoutItsZero",
-     [](Md2Build& b) { b.glCommands = glCommand(3, {0, 1, 2}); },
+     [](Md2Build& b) {
+         b.glCommands = glCommand(3, {0, 1, 2});
+     },
      {"GL commands"},
      [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + 4 * 10; },
      "does not end with a zero"},
@@ -204,9 +228,9 @@ TEST(GameFaults, NoneInTheSampleFiles) {
     if (upper.empty()) {
         GTEST_SKIP() << "samples folder " << samples << " is not there";
     }
-    for (const char* path : {"openarena-data/models/players/sarge/upper.md3",
-                             "openarena-data/models/players/sarge/lower.md3", "openarena-data/models/weapons2/bfg/bfg.md3",
-                             "openarena-data/models/weaphits/kamboom2.md3"}) {
+    for (const char* path :
+         {"openarena-data/models/players/sarge/upper.md3", "openarena-data/models/players/sarge/lower.md3",
+          "openarena-data/models/weapons2/bfg/bfg.md3", "openarena-data/models/weaphits/kamboom2.md3"}) {
         const Md3ReadResult read = readMd3(loadFile(samples + "/" + path));
         ASSERT_TRUE(read.ok) << path;
         EXPECT_TRUE(findMd3GameFaults(read.model).empty()) << path;

@@ -62,8 +62,7 @@ struct Verdict {
 const Verdict kVerdicts[] = {
     {"SoundMd3", md3([](auto&) {}), ""},
     {"SoundMd2", md2([](auto&) {}), ""},
-    {"SurfaceFrameCount",
-     md3([](auto& m) {
+    {"SurfaceFrameCount", md3([](auto& m) {
          m.surfaces[0].header.frameCount = 1;
          m.surfaces[0].vertices.resize(4);
      }),
@@ -75,14 +74,14 @@ const Verdict kVerdicts[] = {
      "the game cannot use it: frames: at byte 132: "},
     {"NaNTag", md3([](auto& m) { m.tags[1].axes[0].y = kNaN; }),
      "the game cannot use it: tags: at byte 412: 1 tag record holds a transform that is not finite"},
-    {"NoFrames",
-     md3([](auto& m) {
-         m = makeMd3Model(0, 0, 0);
-     }),
+    {"NoFrames", md3([](auto& m) { m = makeMd3Model(0, 0, 0); }),
      "the game cannot use it: file: at byte 76: no frames"},
     {"Md2NormalIndex", md2([](auto& b) { b.frames[0].vertices[1].normalIndex = 162; }),
      "the game cannot use it: frames: at byte "},
-    {"Md2GlCommandAtVertex30000", md2([](auto& b) { b.glCommands = glCommand(3, {0, 1, 30000}); b.glCommands.push_back(0); }),
+    {"Md2GlCommandAtVertex30000", md2([](auto& b) {
+         b.glCommands = glCommand(3, {0, 1, 30000});
+         b.glCommands.push_back(0);
+     }),
      "the game cannot use it: GL commands: at byte "},
 };
 
