@@ -104,6 +104,25 @@ TEST_P(Md3BlockOrder, LesserDetailKeepsTheFullReadsFirstFrame) {
     }
 }
 
+// A read of the headers does not stop at a triangle index, so it goes on to what lies beyond.
+TEST(Md3Reader, HeadersReadGoesPastTriangleIndices) {
+    std::vector<uint8_t> bytes = buildMd3(makeMd3Model(1, 0, 2), SurfaceBlockOrder::ShadersFirst);
+    const Md3Model sound = readMd3(bytes).model;
+    const size_t firstTriangle =
+        sound.surfaces[0].fileOffset + static_cast<size_t>(sound.surfaces[0].header.trianglesOffset);
+    patchInt32(bytes, firstTriangle, 99);
+    bytes[sound.surfaces[1].fileOffset] = 'X';
+
+    const Md3ReadResult full = readMd3(bytes);
+    EXPECT_EQ(full.error, ReadError::IndexOutOfRange);
+    EXPECT_EQ(full.offset, firstTriangle);
+    EXPECT_EQ(full.failedSurface, 0);
+    const Md3ReadResult headers = readMd3(bytes, Md3Detail::Headers);
+    EXPECT_EQ(headers.error, ReadError::BadMagic);
+    EXPECT_EQ(headers.offset, sound.surfaces[1].fileOffset);
+    EXPECT_EQ(headers.failedSurface, 1);
+}
+
 // What a first-frame read allocates does not grow with the frames the file holds.
 TEST(Md3Reader, FirstFrameReadsDoNotGrowWithTheFrames) {
     const auto largestAllocation = [](int32_t frameCount, Md3Detail detail) {
