@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "modelformat/md2_reader.h"
+#include "modelformat/model_limits.h"
 
 namespace {
 
@@ -14,10 +15,11 @@ void require(bool condition) {
     }
 }
 
-void check(const modelformat::Md2ReadResult& result) {
+void check(const modelformat::Md2ReadResult& result, const uint8_t* data, size_t size) {
     using namespace modelformat;
     if (!result.ok) {
-        require(result.error != ReadError::None && !result.message.empty());
+        // A refusal names a byte of the file, or the end of the data when it is cut short.
+        require(result.error != ReadError::None && !result.message.empty() && result.offset <= size);
         return;
     }
     const Md2Model& model = result.model;
@@ -36,12 +38,16 @@ void check(const modelformat::Md2ReadResult& result) {
             require(index >= 0 && index < h.numTexCoords);
         }
     }
+    // What check reports on a file that reads names bytes of that file (or its end).
+    for (const GameFault& fault : findMd2GameFaults(data, size, model)) {
+        require(fault.offset <= size && !fault.message.empty());
+    }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    check(modelformat::readMd2(data, size, modelformat::kMd2ImportFrame));
-    check(modelformat::readMd2(data, size, std::numeric_limits<int32_t>::max()));
+    check(modelformat::readMd2(data, size, modelformat::kMd2ImportFrame), data, size);
+    check(modelformat::readMd2(data, size, std::numeric_limits<int32_t>::max()), data, size);
     return 0;
 }

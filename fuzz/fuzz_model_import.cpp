@@ -1,14 +1,12 @@
-// libFuzzer target for the importer's readers: bytes opened as a file and imported into a scene,
-// MD3 or MD2 by their magic, as the import operation does. Every node made must hold a mesh
+// libFuzzer target for the importer's readers: bytes opened as a file and imported into a scene
+// through readModelFile, the step the import operation takes. Every node made must hold a mesh
 // whose faces stay inside it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include <model_readers.h>
-#include <modelformat/md2_reader.h>
 #include <scene.h>
 
 namespace {
@@ -47,16 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (file == nullptr) {
         return 0;
     }
-    char magic[4] = {};
-    const bool complete = std::fread(magic, 1, sizeof magic, file) == sizeof magic;
     host::Scene scene;
     host::ImportInterface importer(scene);
-    if (complete && std::memcmp(magic, "IDP3", 4) == 0) {
-        readMd3Model(&importer, file);
-    } else if (complete && std::memcmp(magic, "IDP2", 4) == 0) {
-        std::fseek(file, 0, SEEK_SET);
-        readMd2Model(&importer, file, modelformat::kMd2ImportFrame);
-    }
+    readModelFile(&importer, file);
     std::fclose(file);
     checkNodes(importer);
     return 0;

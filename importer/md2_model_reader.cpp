@@ -1,26 +1,24 @@
 // MD2 files into one mesh node, "Quake MD2", from one frame of the model's animation.
+#include <utility>
+
 #include <modelformat/md2_reader.h>
 
 #include "model_readers.h"
 
-int readMd2Model(ImpInterface* importer, std::FILE* file, int frameIndex) {
-    std::vector<uint8_t> bytes;
-    if (importer == nullptr || file == nullptr ||
-        modelformat::readFileBytes(file, modelformat::FileReadStart::FileStart, bytes) !=
-            modelformat::ReadError::None) {
+int readMd2Model(ImpInterface* importer, const uint8_t* file, size_t size, int frameIndex) {
+    if (importer == nullptr) {
         return 0;
     }
-    const modelformat::Md2ReadResult read = modelformat::readMd2(bytes, frameIndex);
+    const modelformat::Md2ReadResult read = modelformat::readMd2(file, size, frameIndex);
     if (!read.ok) {
         return 0;
     }
-    bytes = std::vector<uint8_t>();
     const modelformat::Md2Model& model = read.model;
     const int vertexCount = model.header.numVertices;
     const int texCoordCount = model.header.numTexCoords;
     const int triangleCount = model.header.numTriangles;
 
-    TriObject* object = CreateNewTriObject();
+    std::unique_ptr<TriObject> object(CreateNewTriObject());
     if (object == nullptr) {
         return 0;
     }
@@ -50,16 +48,7 @@ int readMd2Model(ImpInterface* importer, std::FILE* file, int frameIndex) {
     mesh.buildBoundingBox();
     mesh.InvalidateEdgeList();
 
-    ImpNode* node = importer->CreateNode();
-    if (node == nullptr) {
-        delete object;
-        return 0;
-    }
     Matrix3 identity;
     identity.IdentityMatrix();
-    node->Reference(object);
-    node->SetTransform(0, identity);
-    importer->AddNodeToScene(node);
-    node->SetName("Quake MD2");
-    return 1;
+    return addImportedNode(importer, std::move(object), identity, "Quake MD2");
 }

@@ -1,5 +1,6 @@
 // MD3 files into nodes: a marker per tag and a mesh per surface, from the file's first frame.
 #include <cstring>
+#include <utility>
 
 #include "model_readers.h"
 
@@ -32,20 +33,6 @@ void setNodeName(const std::string& name) {
 }
 
 Point3 toPoint(const modelformat::Md3Vec3& v) { return Point3(v.x, v.y, v.z); }
-
-// Hands a finished object to a new node. The object is destroyed when no node can take it.
-int addNode(ImpInterface* importer, TriObject* object, const Matrix3& transform) {
-    ImpNode* node = importer->CreateNode();
-    if (node == nullptr) {
-        delete object;
-        return 0;
-    }
-    node->Reference(object);
-    node->SetTransform(0, transform);
-    importer->AddNodeToScene(node);
-    node->SetName(nodeNameBuffer);
-    return 1;
-}
 
 }  // namespace
 
@@ -81,17 +68,12 @@ int readMd3Surface(Mesh& mesh, const modelformat::Md3Surface& surface) {
     return 1;
 }
 
-int readMd3Model(ImpInterface* importer, std::FILE* file) {
-    std::vector<uint8_t> bytes(modelformat::kMd3Magic, modelformat::kMd3Magic + 4);
-    std::vector<uint8_t> rest;
-    if (importer == nullptr || file == nullptr ||
-        modelformat::readFileBytes(file, modelformat::FileReadStart::CurrentPosition, rest) !=
-            modelformat::ReadError::None) {
+int readMd3Model(ImpInterface* importer, const uint8_t* file, size_t size) {
+    if (importer == nullptr) {
         return 0;
     }
-    bytes.insert(bytes.end(), rest.begin(), rest.end());
-    rest = std::vector<uint8_t>();
-    const modelformat::Md3ReadResult read = modelformat::readMd3(bytes);
+    // The import uses the first frame only; the rest of the file is checked, not decoded.
+    const modelformat::Md3ReadResult read = modelformat::readMd3(file, size, modelformat::Md3Detail::FirstFrame);
     const modelformat::Md3Model& model = read.model;
     // A file refused as a whole adds nothing; a file whose later surface is broken keeps the
     // tags and the surfaces before it, as a front-to-back import would.
@@ -99,42 +81,39 @@ int readMd3Model(ImpInterface* importer, std::FILE* file) {
         return 0;
     }
 
-    if (model.header.frameCount > 0) {
-        for (int32_t t = 0; t < model.header.tagCount && static_cast<size_t>(t) < model.tags.size(); ++t) {
-            nodeNameBuffer[0] = '\0';
-            TriObject* object = CreateNewTriObject();
-            if (object == nullptr) {
-                return 0;
-            }
-            const modelformat::Md3TagRecord& tag = model.tag(0, t);
-            setNodeName(tag.name);
-            buildTagMarker(object->GetMesh());
-            Matrix3 transform(TRUE);
-            transform.SetRow(0, toPoint(tag.axes[0]));
-            transform.SetRow(1, toPoint(tag.axes[1]));
-            transform.SetRow(2, toPoint(tag.axes[2]));
-            transform.SetRow(3, toPoint(tag.origin));
-            transform.ValidateFlags();
-            if (!addNode(importer, object, transform)) {
-                return 0;
-            }
+    for (int32_t t = 0; t < model.header.tagCount && model.heldFrameCount() > 0; ++t) {
+        nodeNameBuffer[0] = '\0';
+        std::unique_ptr<TriObject> object(CreateNewTriObject());
+        if (object == nullptr) {
+            return 0;
+        }
+        const modelformat::Md3TagRecord& tag = model.tag(0, t);
+        setNodeName(tag.name);
+        buildTagMarker(object->GetMesh());
+        Matrix3 transform(TRUE);
+        transform.SetRow(0, toPoint(tag.axes[0]));
+        transform.SetRow(1, toPoint(tag.axes[1]));
+        transform.SetRow(2, toPoint(tag.axes[2]));
+        transform.SetRow(3, toPoint(tag.origin));
+        transform.ValidateFlags();
+        if (!addImportedNode(importer, std::move(object), transform, nodeNameBuffer)) {
+            return 0;
         }
     }
 
     for (const modelformat::Md3Surface& surface : model.surfaces) {
         nodeNameBuffer[0] = '\0';
-        TriObject* object = CreateNewTriObject();
+        std::unique_ptr<TriObject> object(CreateNewTriObject());
         if (object == nullptr) {
             return 0;
         }
         setNodeName(surface.header.name);
         if (!readMd3Surface(object->GetMesh(), surface)) {
-            delete object;
             return 0;
         }
         Matrix3 identity;
         identity.IdentityMatrix();
-        if (!addNode(importer, object, identity)) {
+        if (!addImportedNode(importer, std::move(object), identity, nodeNameBuffer)) {
             return 0;
         }
     }

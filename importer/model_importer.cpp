@@ -2,10 +2,8 @@
 #include "model_importer.h"
 
 #include <cstdio>
-#include <cstring>
 #include <new>
 
-#include <modelformat/md2_reader.h>
 #include <plugin_module.h>
 
 #include "model_readers.h"
@@ -23,15 +21,7 @@ int ModelImporter::DoImport(const TCHAR* name, ImpInterface* ii, Interface* /*i*
     if (file == nullptr) {
         return 0;
     }
-    char magic[4] = {};
-    const bool complete = std::fread(magic, 1, sizeof magic, file) == sizeof magic;
-    int result = 0;
-    if (complete && std::memcmp(magic, "IDP3", 4) == 0) {
-        result = readMd3Model(ii, file);
-    } else if (complete && std::memcmp(magic, "IDP2", 4) == 0) {
-        std::fseek(file, 0, SEEK_SET);
-        result = readMd2Model(ii, file, modelformat::kMd2ImportFrame);
-    }
+    const int result = readModelFile(ii, file);
     std::fclose(file);
     if (result != 1) {
         return 0;

@@ -79,14 +79,4 @@ bool BinaryWriter::allPatched() const {
     return true;
 }
 
-std::string tagNameFieldText(const std::string& name) {
-    const std::string text(name.c_str());
-    return text.substr(0, static_cast<size_t>(63));
-}
-
-std::string smartPath(const std::string& path) {
-    const size_t at = path.find("models");
-    return at == std::string::npos ? path : path.substr(at);
-}
-
 }  // namespace modelformat

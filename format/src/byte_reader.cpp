@@ -174,7 +174,8 @@ std::string textUpToZero(const uint8_t* field, size_t fieldWidth, size_t maxLeng
 
 namespace {
 
-ReadError readStream(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes, size_t limit) {
+template <typename Bytes>
+ReadError readStream(std::FILE* file, FileReadStart start, Bytes& bytes, size_t limit) {
     bytes.clear();
     if (file == nullptr) {
         return ReadError::IoError;
@@ -183,7 +184,8 @@ ReadError readStream(std::FILE* file, FileReadStart start, std::vector<uint8_t>&
         return ReadError::IoError;
     }
 
-    // When the stream can tell how much is left, reserve that much (never more than the limit).
+    // When the stream can tell how much is left, make room for that much (never more than the
+    // limit) and one byte more, so that the read that finds the end needs no new room.
     const long here = std::ftell(file);
     if (here >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
         const long end = std::ftell(file);
@@ -191,22 +193,27 @@ ReadError readStream(std::FILE* file, FileReadStart start, std::vector<uint8_t>&
             return ReadError::IoError;
         }
         if (end > here) {
-            bytes.reserve(std::min(static_cast<size_t>(end - here), limit));
+            bytes.reserve(std::min(static_cast<size_t>(end - here), limit) + 1);
         }
     }
 
-    // Reading in fixed chunks keeps the allocation in step with the bytes that really arrive, so a
-    // stream that lies about its length (or has none, like a pipe) cannot inflate it.
-    constexpr size_t kChunk = 64 * 1024;
-    uint8_t chunk[kChunk];
+    // Read straight into the vector: what was reserved at once, then a chunk at a time, so that
+    // the allocation keeps in step with the bytes that really arrive and a stream that lies about
+    // its length (or has none, like a pipe) cannot inflate it.
+    constexpr size_t kChunk = 256 * 1024;
     for (;;) {
-        const size_t got = std::fread(chunk, 1, kChunk, file);
-        if (got > limit - bytes.size()) {
+        const size_t filled = bytes.size();
+        const size_t room = bytes.capacity() > filled ? bytes.capacity() - filled : kChunk;
+        // One byte past the limit is enough to know the stream is too long.
+        const size_t want = std::min(room, limit + 1 - filled);
+        bytes.resize(filled + want);
+        const size_t got = std::fread(bytes.data() + filled, 1, want, file);
+        bytes.resize(filled + got);
+        if (bytes.size() > limit) {
             bytes.clear();
             return ReadError::FileTooLarge;
         }
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (got < kChunk) {
+        if (got < want) {
             break;
         }
     }
@@ -217,15 +224,24 @@ ReadError readStream(std::FILE* file, FileReadStart start, std::vector<uint8_t>&
     return ReadError::None;
 }
 
-}  // namespace
-
-ReadError readFileBytes(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes, size_t limit) {
+template <typename Bytes>
+ReadError readWholeStream(std::FILE* file, FileReadStart start, Bytes& bytes, size_t limit) {
     try {
         return readStream(file, start, bytes, limit);
     } catch (const std::bad_alloc&) {
-        bytes = std::vector<uint8_t>();
+        bytes = Bytes();
         return ReadError::OutOfMemory;
     }
+}
+
+}  // namespace
+
+ReadError readFileBytes(std::FILE* file, FileReadStart start, FileBytes& bytes, size_t limit) {
+    return readWholeStream(file, start, bytes, limit);
+}
+
+ReadError readFileBytes(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes, size_t limit) {
+    return readWholeStream(file, start, bytes, limit);
 }
 
 }  // namespace modelformat

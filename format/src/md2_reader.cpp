@@ -2,22 +2,20 @@
 #include "modelformat/md2_reader.h"
 
 #include <cstring>
-#include <new>
 #include <utility>
 
+#include "modelformat/block_reader.h"
 #include "modelformat/md2_normals.h"
 
 namespace modelformat {
 
 namespace {
 
-// Offsets are stored as int32 but mean unsigned byte positions; a negative one reads as a
-// position past 2 GiB and is refused as out of bounds like any other.
-uint64_t offsetValue(int32_t stored) { return static_cast<uint32_t>(stored); }
-
 class Md2Parser {
 public:
     Md2Parser(const uint8_t* data, size_t size) : in_(data, size) {}
+
+    const ByteReader& input() const { return in_; }
 
     Md2ReadResult run(int32_t frameIndex) {
         Md2ReadResult result;
@@ -27,26 +25,19 @@ public:
             result.ok = true;
             return result;
         }
-        result.error = error_;
-        result.message = std::move(message_);
+        in_.reportTo(result);
         result.model = Md2Model{};
         return result;
     }
 
 private:
-    bool fail(ReadError error, std::string message) {
-        error_ = error;
-        message_ = std::move(message);
-        return false;
-    }
-
     bool parseHeader(Md2Header& h) {
         uint8_t magic[4] = {};
         if (!in_.readBytes(magic, sizeof magic)) {
-            return fail(ReadError::Truncated, "file is shorter than its magic");
+            return in_.fail(ReadError::Truncated, in_.size(), "file is shorter than its magic");
         }
         if (std::memcmp(magic, kMd2Magic, sizeof magic) != 0) {
-            return fail(ReadError::BadMagic, "file does not start with IDP2");
+            return in_.fail(ReadError::BadMagic, 0, "file does not start with IDP2");
         }
         int32_t* const fields[] = {&h.version,       &h.skinWidth,   &h.skinHeight,    &h.frameSize,
                                    &h.numSkins,      &h.numVertices, &h.numTexCoords,  &h.numTriangles,
@@ -57,66 +48,58 @@ private:
             in_.readInt32(*field);
         }
         if (in_.failed()) {
-            return fail(ReadError::Truncated,
-                        "file is shorter than the " + std::to_string(kMd2HeaderSize) + "-byte header");
+            return in_.fail(ReadError::Truncated, in_.size(),
+                            "file is shorter than the " + std::to_string(kMd2HeaderSize) + "-byte header");
         }
-
-        const std::pair<const char*, int32_t> counts[] = {{"skin count", h.numSkins},
-                                                          {"vertex count", h.numVertices},
-                                                          {"texture coordinate count", h.numTexCoords},
-                                                          {"triangle count", h.numTriangles},
-                                                          {"GL command count", h.numGlCommands},
-                                                          {"frame count", h.numFrames}};
-        for (const auto& count : counts) {
-            if (count.second < 0) {
-                return fail(ReadError::NegativeCount, std::string(count.first) + " is " + std::to_string(count.second));
-            }
+        if (!in_.refuseNegativeCounts({{"skin count", h.numSkins, kMd2HeaderNumSkinsAt},
+                                       {"vertex count", h.numVertices, kMd2HeaderNumVerticesAt},
+                                       {"texture coordinate count", h.numTexCoords, kMd2HeaderNumTexCoordsAt},
+                                       {"triangle count", h.numTriangles, kMd2HeaderNumTrianglesAt},
+                                       {"GL command count", h.numGlCommands, kMd2HeaderNumGlCommandsAt},
+                                       {"frame count", h.numFrames, kMd2HeaderNumFramesAt}})) {
+            return false;
         }
         // Texture coordinates are divided by the skin size.
         if (h.skinWidth <= 0 || h.skinHeight <= 0) {
-            return fail(ReadError::BadSkinSize,
-                        "skin size " + std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight));
+            return in_.fail(ReadError::BadSkinSize, h.skinWidth <= 0 ? kMd2HeaderSkinWidthAt : kMd2HeaderSkinHeightAt,
+                            "skin size " + std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight));
         }
         if (h.frameSize > kMd2MaxFrameSize) {
-            return fail(ReadError::BadFrameSize,
-                        "frame size " + std::to_string(h.frameSize) + " exceeds " + std::to_string(kMd2MaxFrameSize));
+            return in_.fail(
+                ReadError::BadFrameSize, kMd2HeaderFrameSizeAt,
+                "frame size " + std::to_string(h.frameSize) + " exceeds " + std::to_string(kMd2MaxFrameSize));
         }
         const int64_t neededFrameSize = int64_t{kMd2FrameHeaderSize} + int64_t{kMd2PackedVertexSize} * h.numVertices;
         if (h.frameSize < neededFrameSize) {
-            return fail(ReadError::BadFrameSize, "frame size " + std::to_string(h.frameSize) + " cannot hold " +
-                                                     std::to_string(h.numVertices) + " vertices");
+            return in_.fail(ReadError::BadFrameSize, kMd2HeaderFrameSizeAt,
+                            "frame size " + std::to_string(h.frameSize) + " cannot hold " +
+                                std::to_string(h.numVertices) + " vertices");
         }
         if (h.numVertices > 0 && h.numFrames == 0) {
-            return fail(ReadError::MissingFrames, "vertices but no frames");
+            return in_.fail(ReadError::MissingFrames, kMd2HeaderNumFramesAt, "vertices but no frames");
         }
         return true;
     }
 
-    // Every block the header describes must lie inside the file, whether it is read or not, and a
-    // block that holds anything may not start inside the header.
-    bool checkBlock(const char* what, int32_t offset, int32_t count, int32_t recordSize) {
-        if (count > 0 && offsetValue(offset) < static_cast<uint64_t>(kMd2HeaderSize)) {
-            return fail(ReadError::BlockOverlapsHeader,
-                        std::string(what) + " at offset " + std::to_string(offset) + " starts inside the header");
-        }
-        if (!in_.rangeFits(offsetValue(offset), static_cast<uint64_t>(count), static_cast<uint64_t>(recordSize))) {
-            return fail(ReadError::BlockOutOfBounds, std::string(what) + " (" + std::to_string(count) + " x " +
-                                                         std::to_string(recordSize) + " bytes at offset " +
-                                                         std::to_string(offsetValue(offset)) + ") runs past the end");
-        }
-        return true;
+    // Every block the header describes must lie inside the file, whether it is read or not.
+    bool checkBlock(const char* name, int32_t offset, size_t offsetAt, int32_t count, int32_t recordSize) {
+        return in_.checkBlock({name, offset, offsetAt, static_cast<uint64_t>(count), static_cast<uint64_t>(recordSize),
+                               0, kMd2HeaderSize});
     }
 
     bool checkBlocks(const Md2Header& h) {
         if (offsetValue(h.ofsEnd) > in_.size()) {
-            return fail(ReadError::Truncated, "end offset " + std::to_string(offsetValue(h.ofsEnd)) +
-                                                  " is past the file's " + std::to_string(in_.size()) + " bytes");
+            return in_.fail(ReadError::Truncated, kMd2HeaderOfsEndAt,
+                            "end offset " + std::to_string(offsetValue(h.ofsEnd)) + " is past the file's " +
+                                std::to_string(in_.size()) + " bytes");
         }
-        return checkBlock("skins", h.ofsSkins, h.numSkins, kMd2SkinNameSize) &&
-               checkBlock("texture coordinates", h.ofsTexCoords, h.numTexCoords, kMd2TexCoordSize) &&
-               checkBlock("triangles", h.ofsTriangles, h.numTriangles, kMd2TriangleSize) &&
-               checkBlock("frames", h.ofsFrames, h.numFrames, h.frameSize) &&
-               checkBlock("GL commands", h.ofsGlCommands, h.numGlCommands, kMd2GlCommandSize);
+        return checkBlock("skins", h.ofsSkins, kMd2HeaderOfsSkinsAt, h.numSkins, kMd2SkinNameSize) &&
+               checkBlock("texture coordinates", h.ofsTexCoords, kMd2HeaderOfsTexCoordsAt, h.numTexCoords,
+                          kMd2TexCoordSize) &&
+               checkBlock("triangles", h.ofsTriangles, kMd2HeaderOfsTrianglesAt, h.numTriangles, kMd2TriangleSize) &&
+               checkBlock("frames", h.ofsFrames, kMd2HeaderOfsFramesAt, h.numFrames, h.frameSize) &&
+               checkBlock("GL commands", h.ofsGlCommands, kMd2HeaderOfsGlCommandsAt, h.numGlCommands,
+                          kMd2GlCommandSize);
     }
 
     bool readTexCoords(Md2Model& model) {
@@ -133,7 +116,7 @@ private:
             model.textureCoordinates[i] =
                 Md2Vec2{static_cast<float>(st.s) / width, 1.0f - static_cast<float>(st.t) / height};
         }
-        return !in_.failed() || fail(ReadError::Truncated, "texture coordinates are cut short");
+        return !in_.failed() || in_.failCutShort("texture coordinates are cut short");
     }
 
     bool readTriangles(Md2Model& model) {
@@ -142,28 +125,31 @@ private:
         model.triangles.resize(static_cast<size_t>(h.numTriangles));
         for (size_t t = 0; t < model.triangles.size(); ++t) {
             Md2Triangle& triangle = model.triangles[t];
+            const size_t recordAt = in_.position();
             for (int16_t& index : triangle.vertexIndices) {
                 in_.readInt16(index);
             }
             for (int16_t& index : triangle.texCoordIndices) {
                 in_.readInt16(index);
             }
-            for (int16_t index : triangle.vertexIndices) {
+            for (size_t corner = 0; corner < 3; ++corner) {
+                const int16_t index = triangle.vertexIndices[corner];
                 if (index < 0 || index >= h.numVertices) {
-                    return fail(ReadError::IndexOutOfRange, "triangle " + std::to_string(t) + " uses vertex " +
-                                                                std::to_string(index) + " of " +
-                                                                std::to_string(h.numVertices));
+                    return in_.fail(ReadError::IndexOutOfRange, recordAt + 2 * corner,
+                                    "triangle " + std::to_string(t) + " uses vertex " + std::to_string(index) + " of " +
+                                        std::to_string(h.numVertices));
                 }
             }
-            for (int16_t index : triangle.texCoordIndices) {
+            for (size_t corner = 0; corner < 3; ++corner) {
+                const int16_t index = triangle.texCoordIndices[corner];
                 if (index < 0 || index >= h.numTexCoords) {
-                    return fail(ReadError::IndexOutOfRange, "triangle " + std::to_string(t) +
-                                                                " uses texture coordinate " + std::to_string(index) +
-                                                                " of " + std::to_string(h.numTexCoords));
+                    return in_.fail(ReadError::IndexOutOfRange, recordAt + 6 + 2 * corner,
+                                    "triangle " + std::to_string(t) + " uses texture coordinate " +
+                                        std::to_string(index) + " of " + std::to_string(h.numTexCoords));
                 }
             }
         }
-        return !in_.failed() || fail(ReadError::Truncated, "triangles are cut short");
+        return !in_.failed() || in_.failCutShort("triangles are cut short");
     }
 
     bool readVec3(Md2Vec3& v) { return in_.readFloat32(v.x) && in_.readFloat32(v.y) && in_.readFloat32(v.z); }
@@ -205,27 +191,18 @@ private:
             }
             model.normals[i] = md2Normal(packed.normalIndex);
         }
-        return !in_.failed() || fail(ReadError::Truncated, "frame is cut short");
+        return !in_.failed() || in_.failCutShort("frame is cut short");
     }
 
-    ByteReader in_;
-    ReadError error_ = ReadError::None;
-    std::string message_;
+    BlockReader in_;
 };
 
 }  // namespace
 
 Md2ReadResult readMd2(const uint8_t* data, size_t size, int32_t frameIndex) {
-    // Every allocation is bounded by a small multiple of size, but the machine may still say no;
-    // that is reported like any other failure rather than thrown across the API.
-    try {
-        return Md2Parser(data, size).run(frameIndex);
-    } catch (const std::bad_alloc&) {
-        Md2ReadResult result;
-        result.error = ReadError::OutOfMemory;
-        result.message = "not enough memory for the model";
-        return result;
-    }
+    Md2Parser parser(data, size);
+    return refuseWhenMemoryRunsOut<Md2ReadResult>(parser.input(),
+                                                  [&parser, frameIndex] { return parser.run(frameIndex); });
 }
 
 }  // namespace modelformat

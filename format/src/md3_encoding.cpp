@@ -1,4 +1,4 @@
-// Fixed-point positions, normal bytes, spherical mapping and frame bounds of MD3.
+// Fixed-point positions, normal bytes, spherical mapping, frame bounds and name texts of MD3.
 #include "modelformat/md3_encoding.h"
 
 #include <algorithm>
@@ -207,6 +207,16 @@ TextureCoordinate sphericalMapping(float x, float y, float z) {
     const double u = safeAcos(bx) * kInverseTwoPi;
     mapped.u = static_cast<float>(y >= 0.0f ? u : 1.0 - u);
     return mapped;
+}
+
+std::string tagNameFieldText(const std::string& name) {
+    const std::string text(name.c_str());
+    return text.substr(0, kMd3MaxNameLength);
+}
+
+std::string smartPath(const std::string& path) {
+    const size_t at = path.find("models");
+    return at == std::string::npos ? path : path.substr(at);
 }
 
 void FrameBounds::add(const Md3Vec3& p) {

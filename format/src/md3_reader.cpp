@@ -3,8 +3,9 @@
 
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <utility>
+
+#include "modelformat/block_reader.h"
 
 namespace modelformat {
 
@@ -14,17 +15,16 @@ constexpr double kTwoPi = 6.283185307179586476925286766559;
 // Bytes 12..19 of a tag name written by earlier versions of this exporter.
 constexpr uint8_t kLegacyTagNameTail[8] = {'u', 'n', 'k', 'n', 'o', 'w', 'n', 0};
 
-// File offsets are stored as int32 but mean unsigned byte positions: a negative one is read as a
-// position beyond 2 GiB, which no file this reader accepts reaches, so it is refused as out of bounds.
-uint64_t offsetValue(int32_t stored) { return static_cast<uint32_t>(stored); }
-
 class Md3Parser {
 public:
-    Md3Parser(const uint8_t* data, size_t size) : in_(data, size) {}
+    Md3Parser(const uint8_t* data, size_t size, Md3Detail detail) : in_(data, size), detail_(detail) {}
+
+    const ByteReader& input() const { return in_; }
 
     Md3ReadResult run() {
         Md3ReadResult result;
         result.model.fileSize = in_.size();
+        result.model.detail = detail_;
         const bool fileRead = parseHeader(result.model) && checkFileBlocks(result.model.header) &&
                               checkFramesFollowHeader(result.model.header) && readFrames(result.model) &&
                               readTags(result.model);
@@ -32,26 +32,19 @@ public:
             result.ok = true;
             return result;
         }
-        result.ok = false;
-        result.error = error_;
-        result.message = std::move(message_);
+        in_.reportTo(result);
         if (fileRead) {
             // What lies before a broken surface is sound: a reader going front to back has it.
             result.failedSurface = failedSurface_;
             result.model.surfaces.resize(static_cast<size_t>(failedSurface_));
         } else {
             result.model = Md3Model{};
+            result.model.detail = detail_;
         }
         return result;
     }
 
 private:
-    bool fail(ReadError error, std::string message) {
-        error_ = error;
-        message_ = std::move(message);
-        return false;
-    }
-
     bool readText(size_t width, size_t maxLength, std::string& text) {
         uint8_t field[kMd3SurfaceNameLength] = {};
         static_assert(kMd3SurfaceNameLength >= kMd3ModelNameLength && kMd3SurfaceNameLength >= kMd3TagNameLength &&
@@ -67,20 +60,20 @@ private:
     bool parseHeader(Md3Model& model) {
         uint8_t magic[4] = {};
         if (!in_.readBytes(magic, sizeof magic)) {
-            return fail(ReadError::Truncated, "file is shorter than its magic");
+            return in_.fail(ReadError::Truncated, in_.size(), "file is shorter than its magic");
         }
         if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0) {
-            return fail(ReadError::BadMagic, "file does not start with IDP3");
+            return in_.fail(ReadError::BadMagic, 0, "file does not start with IDP3");
         }
         if (!in_.rangeFits(0, 1, kMd3HeaderSize)) {
-            return fail(ReadError::Truncated,
-                        "file is shorter than the " + std::to_string(kMd3HeaderSize) + "-byte header");
+            return in_.fail(ReadError::Truncated, in_.size(),
+                            "file is shorter than the " + std::to_string(kMd3HeaderSize) + "-byte header");
         }
         Md3FileHeader& h = model.header;
         in_.readInt32(h.version);
         if (h.version != kMd3Version) {
-            return fail(ReadError::BadVersion,
-                        "version " + std::to_string(h.version) + ", expected " + std::to_string(kMd3Version));
+            return in_.fail(ReadError::BadVersion, kMd3HeaderVersionAt,
+                            "version " + std::to_string(h.version) + ", expected " + std::to_string(kMd3Version));
         }
         readText(kMd3ModelNameLength, kMd3ModelNameLength, h.modelName);
         in_.readInt32(h.frameCount);
@@ -92,56 +85,34 @@ private:
         in_.readInt32(h.surfacesOffset);
         in_.readInt32(h.endOffset);
         if (in_.failed()) {
-            return fail(ReadError::Truncated, "file header is cut short");
+            return in_.failCutShort("file header is cut short");
         }
-
-        const std::pair<const char*, int32_t> counts[] = {{"frame count", h.frameCount},
-                                                          {"tag count", h.tagCount},
-                                                          {"surface count", h.surfaceCount},
-                                                          {"skin count", h.skinCount}};
-        for (const auto& count : counts) {
-            if (count.second < 0) {
-                return fail(ReadError::NegativeCount, std::string(count.first) + " is " + std::to_string(count.second));
-            }
-        }
-        return true;
-    }
-
-    // One rule for every block a header describes: it lies inside [base, limit) and, when it holds
-    // any records, does not start inside the header itself (no writer shares bytes between a
-    // header and its records, and refusing it keeps hostile files from aliasing header fields).
-    bool checkBlock(const char* what, uint64_t base, int32_t offset, uint64_t count, uint64_t recordSize,
-                    uint64_t limit, uint64_t headerSize, const std::string& owner) {
-        if (count > 0 && offsetValue(offset) < headerSize) {
-            return fail(ReadError::BlockOverlapsHeader, owner + std::string(what) + " at offset " +
-                                                            std::to_string(offset) + " starts inside the header");
-        }
-        if (!in_.rangeFits(base + offsetValue(offset), count, recordSize, limit)) {
-            return fail(ReadError::BlockOutOfBounds, owner + std::string(what) + " (" + std::to_string(count) + " x " +
-                                                         std::to_string(recordSize) + " bytes at offset " +
-                                                         std::to_string(offsetValue(offset)) + ") runs past the end");
-        }
-        return true;
+        return in_.refuseNegativeCounts({{"frame count", h.frameCount, kMd3HeaderFrameCountAt},
+                                         {"tag count", h.tagCount, kMd3HeaderTagCountAt},
+                                         {"surface count", h.surfaceCount, kMd3HeaderSurfaceCountAt},
+                                         {"skin count", h.skinCount, kMd3HeaderSkinCountAt}});
     }
 
     bool checkFileBlocks(const Md3FileHeader& h) {
         const uint64_t end = offsetValue(h.endOffset);
         if (end < offsetValue(h.tagsOffset) || end < offsetValue(h.surfacesOffset)) {
-            return fail(ReadError::BadEndOffset,
-                        "end offset " + std::to_string(end) + " lies before the tags or surfaces");
+            return in_.fail(ReadError::BadEndOffset, kMd3HeaderEndOffsetAt,
+                            "end offset " + std::to_string(end) + " lies before the tags or surfaces");
         }
         if (end > in_.size()) {
-            return fail(ReadError::Truncated, "end offset " + std::to_string(end) + " is past the file's " +
-                                                  std::to_string(in_.size()) + " bytes");
+            return in_.fail(
+                ReadError::Truncated, kMd3HeaderEndOffsetAt,
+                "end offset " + std::to_string(end) + " is past the file's " + std::to_string(in_.size()) + " bytes");
         }
         const uint64_t tagRecords = static_cast<uint64_t>(h.frameCount) * static_cast<uint64_t>(h.tagCount);
-        return checkBlock("frames", 0, h.framesOffset, static_cast<uint64_t>(h.frameCount), kMd3FrameSize, UINT64_MAX,
-                          kMd3HeaderSize, "") &&
-               checkBlock("tags", 0, h.tagsOffset, tagRecords, kMd3TagSize, UINT64_MAX, kMd3HeaderSize, "") &&
+        return in_.checkBlock({"frames", h.framesOffset, kMd3HeaderFramesOffsetAt, static_cast<uint64_t>(h.frameCount),
+                               kMd3FrameSize, 0, kMd3HeaderSize}) &&
+               in_.checkBlock(
+                   {"tags", h.tagsOffset, kMd3HeaderTagsOffsetAt, tagRecords, kMd3TagSize, 0, kMd3HeaderSize}) &&
                // Each surface is at least its header long and the next starts after it, so the
                // surfaces need at least this many bytes; checked before reserving room for them.
-               checkBlock("surfaces", 0, h.surfacesOffset, static_cast<uint64_t>(h.surfaceCount), kMd3SurfaceHeaderSize,
-                          UINT64_MAX, kMd3HeaderSize, "");
+               in_.checkBlock({"surfaces", h.surfacesOffset, kMd3HeaderSurfacesOffsetAt,
+                               static_cast<uint64_t>(h.surfaceCount), kMd3SurfaceHeaderSize, 0, kMd3HeaderSize});
     }
 
     // Every writer puts the frame records right after the header, and readers that go through
@@ -151,8 +122,9 @@ private:
         if (h.framesOffset == kMd3HeaderSize) {
             return true;
         }
-        return fail(ReadError::BadFramesOffset,
-                    "frames offset " + std::to_string(h.framesOffset) + ", expected " + std::to_string(kMd3HeaderSize));
+        return in_.fail(
+            ReadError::BadFramesOffset, kMd3HeaderFramesOffsetAt,
+            "frames offset " + std::to_string(h.framesOffset) + ", expected " + std::to_string(kMd3HeaderSize));
     }
 
     bool readVec3(Md3Vec3& v) { return in_.readFloat32(v.x) && in_.readFloat32(v.y) && in_.readFloat32(v.z); }
@@ -160,7 +132,7 @@ private:
     bool readFrames(Md3Model& model) {
         const Md3FileHeader& h = model.header;
         in_.seek(offsetValue(h.framesOffset));
-        model.frames.resize(static_cast<size_t>(h.frameCount));
+        model.frames.resize(static_cast<size_t>(model.heldFrameCount()));
         for (Md3FrameRecord& frame : model.frames) {
             readVec3(frame.minCorner);
             readVec3(frame.maxCorner);
@@ -169,13 +141,13 @@ private:
             readText(kMd3FrameNameLength, kMd3FrameNameLength, frame.name);
         }
         // Unreachable after checkFileBlocks; kept so that a mistake there cannot go unnoticed.
-        return !in_.failed() || fail(ReadError::Truncated, "frames are cut short");
+        return !in_.failed() || in_.failCutShort("frames are cut short");
     }
 
     bool readTags(Md3Model& model) {
         const Md3FileHeader& h = model.header;
         in_.seek(offsetValue(h.tagsOffset));
-        model.tags.resize(static_cast<size_t>(h.frameCount) * static_cast<size_t>(h.tagCount));
+        model.tags.resize(static_cast<size_t>(model.heldFrameCount()) * static_cast<size_t>(h.tagCount));
         for (Md3TagRecord& tag : model.tags) {
             uint8_t nameField[kMd3TagNameLength] = {};
             in_.readBytes(nameField, sizeof nameField);
@@ -185,7 +157,7 @@ private:
                 readVec3(axis);
             }
         }
-        return !in_.failed() || fail(ReadError::Truncated, "tags are cut short");
+        return !in_.failed() || in_.failCutShort("tags are cut short");
     }
 
     bool readSurfaces(Md3Model& model) {
@@ -206,16 +178,17 @@ private:
 
     bool readSurface(uint64_t start, int32_t index, Md3Surface& surface) {
         const std::string owner = "surface " + std::to_string(index) + " ";
+        const size_t at = static_cast<size_t>(start);
         if (!in_.rangeFits(start, 1, kMd3SurfaceHeaderSize)) {
-            return fail(ReadError::BlockOutOfBounds,
-                        owner + "header at " + std::to_string(start) + " runs past the end");
+            return in_.fail(ReadError::BlockOutOfBounds, at,
+                            owner + "header at " + std::to_string(start) + " runs past the end");
         }
-        surface.fileOffset = static_cast<size_t>(start);
-        in_.seek(surface.fileOffset);
+        surface.fileOffset = at;
+        in_.seek(at);
         uint8_t magic[4] = {};
         in_.readBytes(magic, sizeof magic);
         if (std::memcmp(magic, kMd3Magic, sizeof magic) != 0) {
-            return fail(ReadError::BadMagic, owner + "does not start with IDP3");
+            return in_.fail(ReadError::BadMagic, at, owner + "does not start with IDP3");
         }
 
         Md3SurfaceHeader& s = surface.header;
@@ -232,41 +205,42 @@ private:
         in_.readInt32(s.verticesOffset);
         in_.readInt32(s.endOffset);
         if (in_.failed()) {
-            return fail(ReadError::Truncated, owner + "header is cut short");
+            return in_.failCutShort(owner + "header is cut short");
         }
-
-        const std::pair<const char*, int32_t> counts[] = {{"frame count", s.frameCount},
-                                                          {"shader count", s.shaderCount},
-                                                          {"vertex count", s.vertexCount},
-                                                          {"triangle count", s.triangleCount}};
-        for (const auto& count : counts) {
-            if (count.second < 0) {
-                return fail(ReadError::NegativeCount, owner + count.first + " is " + std::to_string(count.second));
-            }
+        if (!in_.refuseNegativeCounts({{"frame count", s.frameCount, at + kMd3SurfaceFrameCountAt},
+                                       {"shader count", s.shaderCount, at + kMd3SurfaceShaderCountAt},
+                                       {"vertex count", s.vertexCount, at + kMd3SurfaceVertexCountAt},
+                                       {"triangle count", s.triangleCount, at + kMd3SurfaceTriangleCountAt}},
+                                      owner)) {
+            return false;
         }
         if (s.frameCount == 0) {
-            return fail(ReadError::MissingFrames, owner + "has no frames");
+            return in_.fail(ReadError::MissingFrames, at + kMd3SurfaceFrameCountAt, owner + "has no frames");
         }
 
         const uint64_t length = offsetValue(s.endOffset);
         if (length < static_cast<uint64_t>(kMd3SurfaceHeaderSize)) {
-            return fail(ReadError::BadEndOffset,
-                        owner + "end offset " + std::to_string(s.endOffset) + " lies inside its header");
+            return in_.fail(ReadError::BadEndOffset, at + kMd3SurfaceEndOffsetAt,
+                            owner + "end offset " + std::to_string(s.endOffset) + " lies inside its header");
         }
         if (!in_.rangeFits(start, 1, length)) {
-            return fail(ReadError::BlockOutOfBounds, owner + "(" + std::to_string(length) + " bytes at " +
-                                                         std::to_string(start) + ") runs past the end of the file");
+            return in_.fail(ReadError::BlockOutOfBounds, at + kMd3SurfaceEndOffsetAt,
+                            owner + "(" + std::to_string(length) + " bytes at " + std::to_string(start) +
+                                ") runs past the end of the file");
         }
         const uint64_t limit = start + length;
         const uint64_t vertexRecords = static_cast<uint64_t>(s.frameCount) * static_cast<uint64_t>(s.vertexCount);
-        if (!checkBlock("shaders", start, s.shadersOffset, static_cast<uint64_t>(s.shaderCount), kMd3ShaderSize, limit,
-                        kMd3SurfaceHeaderSize, owner) ||
-            !checkBlock("triangles", start, s.trianglesOffset, static_cast<uint64_t>(s.triangleCount), kMd3TriangleSize,
-                        limit, kMd3SurfaceHeaderSize, owner) ||
-            !checkBlock("texture coordinates", start, s.texCoordsOffset, static_cast<uint64_t>(s.vertexCount),
-                        kMd3TexCoordSize, limit, kMd3SurfaceHeaderSize, owner) ||
-            !checkBlock("vertices", start, s.verticesOffset, vertexRecords, kMd3VertexSize, limit,
-                        kMd3SurfaceHeaderSize, owner)) {
+        const auto block = [&](const char* name, int32_t offset, size_t offsetAt, uint64_t count, uint64_t size) {
+            return in_.checkBlock({name, offset, at + offsetAt, count, size, start, kMd3SurfaceHeaderSize, limit},
+                                  owner);
+        };
+        if (!block("shaders", s.shadersOffset, kMd3SurfaceShadersOffsetAt, static_cast<uint64_t>(s.shaderCount),
+                   kMd3ShaderSize) ||
+            !block("triangles", s.trianglesOffset, kMd3SurfaceTrianglesOffsetAt, static_cast<uint64_t>(s.triangleCount),
+                   kMd3TriangleSize) ||
+            !block("texture coordinates", s.texCoordsOffset, kMd3SurfaceTexCoordsOffsetAt,
+                   static_cast<uint64_t>(s.vertexCount), kMd3TexCoordSize) ||
+            !block("vertices", s.verticesOffset, kMd3SurfaceVerticesOffsetAt, vertexRecords, kMd3VertexSize)) {
             return false;
         }
 
@@ -282,15 +256,20 @@ private:
             in_.readInt32(shader.shaderIndex);
         }
 
+        if (detail_ == Md3Detail::Headers) {
+            return true;
+        }
+
         in_.seek(static_cast<size_t>(start + offsetValue(s.trianglesOffset)));
         surface.triangles.resize(static_cast<size_t>(s.triangleCount));
         for (size_t t = 0; t < surface.triangles.size(); ++t) {
             for (int32_t& vertex : surface.triangles[t].indices) {
+                const size_t indexAt = in_.position();
                 in_.readInt32(vertex);
                 if (vertex < 0 || vertex >= s.vertexCount) {
-                    return fail(ReadError::IndexOutOfRange, owner + "triangle " + std::to_string(t) + " uses vertex " +
-                                                                std::to_string(vertex) + " of " +
-                                                                std::to_string(s.vertexCount));
+                    return in_.fail(ReadError::IndexOutOfRange, indexAt,
+                                    owner + "triangle " + std::to_string(t) + " uses vertex " + std::to_string(vertex) +
+                                        " of " + std::to_string(s.vertexCount));
                 }
             }
         }
@@ -303,7 +282,8 @@ private:
         }
 
         in_.seek(static_cast<size_t>(start + offsetValue(s.verticesOffset)));
-        surface.vertices.resize(static_cast<size_t>(vertexRecords));
+        surface.vertices.resize(detail_ == Md3Detail::EveryFrame ? static_cast<size_t>(vertexRecords)
+                                                                 : static_cast<size_t>(s.vertexCount));
         for (Md3Vertex& vertex : surface.vertices) {
             in_.readInt16(vertex.x);
             in_.readInt16(vertex.y);
@@ -311,28 +291,19 @@ private:
             in_.readUInt8(vertex.normalPolar);
             in_.readUInt8(vertex.normalAzimuth);
         }
-        return !in_.failed() || fail(ReadError::Truncated, owner + "records are cut short");
+        return !in_.failed() || in_.failCutShort(owner + "records are cut short");
     }
 
-    ByteReader in_;
+    BlockReader in_;
+    Md3Detail detail_;
     int32_t failedSurface_ = -1;
-    ReadError error_ = ReadError::None;
-    std::string message_;
 };
 
 }  // namespace
 
-Md3ReadResult readMd3(const uint8_t* data, size_t size) {
-    // Every allocation is bounded by a small multiple of size, but the machine may still say no;
-    // that is reported like any other failure rather than thrown across the API.
-    try {
-        return Md3Parser(data, size).run();
-    } catch (const std::bad_alloc&) {
-        Md3ReadResult result;
-        result.error = ReadError::OutOfMemory;
-        result.message = "not enough memory for the model";
-        return result;
-    }
+Md3ReadResult readMd3(const uint8_t* data, size_t size, Md3Detail detail) {
+    Md3Parser parser(data, size, detail);
+    return refuseWhenMemoryRunsOut<Md3ReadResult>(parser.input(), [&parser] { return parser.run(); });
 }
 
 Md3Vec3 decodeMd3Normal(uint8_t polar, uint8_t azimuth) {
@@ -352,7 +323,7 @@ std::string md3TagName(const uint8_t (&field)[kMd3TagNameLength]) {
         std::memcmp(field + kMd3LegacyTagNameLength, kLegacyTagNameTail, sizeof kLegacyTagNameTail) == 0) {
         return textUpToZero(field, kMd3TagNameLength, kMd3LegacyTagNameLength);
     }
-    return textUpToZero(field, kMd3TagNameLength, kMd3TagNameMaxLength);
+    return textUpToZero(field, kMd3TagNameLength, kMd3MaxNameLength);
 }
 
 std::string md3SurfaceName(const uint8_t (&field)[kMd3SurfaceNameLength]) {

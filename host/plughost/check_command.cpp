@@ -20,14 +20,20 @@ struct Report {
     std::vector<std::string> lines;  // the structure, in plain words
     std::string structureJson;       // the same for --json (members without braces)
     std::vector<modelformat::LimitBreach> breaches;
+    std::vector<modelformat::GameFault> faults;  // values the game cannot use
 };
+
+// A refusal as the check prints it: where in the file, then why.
+std::string atByte(size_t offset, const std::string& message) {
+    return "at byte " + std::to_string(offset) + ": " + message;
+}
 
 Report checkMd3(const std::vector<uint8_t>& bytes) {
     Report report;
     report.format = "MD3";
     const modelformat::Md3ReadResult read = modelformat::readMd3(bytes);
     if (!read.ok) {
-        report.error = read.message;
+        report.error = atByte(read.offset, read.message);
         return report;
     }
     const modelformat::Md3Model& model = read.model;
@@ -59,6 +65,7 @@ Report checkMd3(const std::vector<uint8_t>& bytes) {
     report.structureJson = "\"frames\": " + std::to_string(model.header.frameCount) + ", \"tags\": [" + tagsJson +
                            "], \"surfaces\": [" + surfacesJson + "]";
     report.breaches = modelformat::checkMd3Limits(model);
+    report.faults = modelformat::findMd3GameFaults(model);
     return report;
 }
 
@@ -67,7 +74,7 @@ Report checkMd2(const std::vector<uint8_t>& bytes) {
     report.format = "MD2";
     const modelformat::Md2ReadResult read = modelformat::readMd2(bytes, 0);
     if (!read.ok) {
-        report.error = read.message;
+        report.error = atByte(read.offset, read.message);
         return report;
     }
     const modelformat::Md2Header& header = read.model.header;
@@ -76,16 +83,13 @@ Report checkMd2(const std::vector<uint8_t>& bytes) {
         (header.numVertices == 1 ? " vertex, " : " vertices, ") + counted(header.numTriangles, "triangle") + ", " +
         counted(header.numTexCoords, "texture coordinate") + ", skin " + std::to_string(header.skinWidth) + " x " +
         std::to_string(header.skinHeight) + ", " + counted(static_cast<long long>(bytes.size()), "byte"));
-    if (read.model.badNormalIndexCount > 0) {
-        report.lines.push_back(std::to_string(read.model.badNormalIndexCount) +
-                               " vertex normal indices lie outside the normal table");
-    }
     report.structureJson = "\"frames\": " + std::to_string(header.numFrames) +
                            ", \"vertices\": " + std::to_string(header.numVertices) +
                            ", \"triangles\": " + std::to_string(header.numTriangles) +
                            ", \"textureCoordinates\": " + std::to_string(header.numTexCoords) + ", \"skin\": [" +
                            std::to_string(header.skinWidth) + ", " + std::to_string(header.skinHeight) + "]";
     report.breaches = modelformat::checkMd2Limits(read.model);
+    report.faults = modelformat::findMd2GameFaults(bytes.data(), bytes.size(), read.model);
     return report;
 }
 
@@ -124,13 +128,18 @@ int runCheck(const CommonOptions& /*common*/, const CheckRequest& request) {
         report.format = "unknown";
         report.error = "not an MD3 or MD2 file: it does not start with \"IDP3\" or \"IDP2\"";
     }
-    const bool passes = report.error.empty() && report.breaches.empty();
+    const bool passes = report.error.empty() && report.breaches.empty() && report.faults.empty();
 
     if (json) {
         std::string problems;
-        for (size_t i = 0; i < report.breaches.size(); ++i) {
-            problems += std::string(i == 0 ? "" : ", ") + "{\"where\": " + jsonString(report.breaches[i].where) +
-                        ", \"message\": " + jsonString(report.breaches[i].message) + "}";
+        for (const modelformat::LimitBreach& breach : report.breaches) {
+            problems += std::string(problems.empty() ? "" : ", ") + "{\"where\": " + jsonString(breach.where) +
+                        ", \"message\": " + jsonString(breach.message) + "}";
+        }
+        for (const modelformat::GameFault& fault : report.faults) {
+            problems += std::string(problems.empty() ? "" : ", ") + "{\"where\": " + jsonString(fault.where) +
+                        ", \"message\": " + jsonString(fault.message) +
+                        ", \"offset\": " + std::to_string(fault.offset) + "}";
         }
         std::printf("{\"file\": %s, \"format\": %s, \"passes\": %s, \"error\": %s%s%s, \"problems\": [%s]}\n",
                     jsonString(input).c_str(), jsonString(report.format).c_str(), passes ? "true" : "false",
@@ -147,6 +156,10 @@ int runCheck(const CommonOptions& /*common*/, const CheckRequest& request) {
         }
         for (const modelformat::LimitBreach& breach : report.breaches) {
             std::printf("  over a limit: %s: %s\n", breach.where.c_str(), breach.message.c_str());
+        }
+        for (const modelformat::GameFault& fault : report.faults) {
+            std::printf("  the game cannot use it: %s: %s\n", fault.where.c_str(),
+                        atByte(fault.offset, fault.message).c_str());
         }
         std::printf("  %s\n", passes ? "passes" : "does not pass");
     }

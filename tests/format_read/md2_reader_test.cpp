@@ -114,60 +114,91 @@ TEST(Md2Decoding, AModelWithoutVerticesNeedsNoFrames) {
     EXPECT_TRUE(result.model.positions.empty());
 }
 
+// Where a refusal must be reported, found in the undamaged file.
+using ExpectedOffset = std::function<size_t(const std::vector<uint8_t>&)>;
+
 struct HostileMd2 {
     const char* name;
     std::function<void(std::vector<uint8_t>&)> damage;
     ReadError expected;
+    ExpectedOffset at;
 };
 
 void setField(std::vector<uint8_t>& b, int field, int32_t value) { patchInt32(b, md2HeaderField(field), value); }
 int32_t field(const std::vector<uint8_t>& b, int index) { return peekInt32(b, md2HeaderField(index)); }
 
+ExpectedOffset fixed(size_t at) {
+    return [at](const std::vector<uint8_t>&) { return at; };
+}
+ExpectedOffset header(int index) { return fixed(md2HeaderField(index)); }
+ExpectedOffset inTriangles(size_t at) {
+    return [at](const std::vector<uint8_t>& b) { return static_cast<size_t>(field(b, kFieldOfsTriangles)) + at; };
+}
+
 const HostileMd2 kHostileMd2[] = {
-    {"EmptyFile", [](auto& b) { b.clear(); }, ReadError::Truncated},
-    {"ShorterThanHeader", [](auto& b) { b.resize(kMd2HeaderSize - 1); }, ReadError::Truncated},
-    {"WrongMagic", [](auto& b) { b[0] = 'J'; }, ReadError::BadMagic},
-    {"NegativeSkinCount", [](auto& b) { setField(b, kFieldNumSkins, -1); }, ReadError::NegativeCount},
-    {"NegativeVertexCount", [](auto& b) { setField(b, kFieldNumVertices, -1); }, ReadError::NegativeCount},
-    {"NegativeTexCoordCount", [](auto& b) { setField(b, kFieldNumTexCoords, INT32_MIN); }, ReadError::NegativeCount},
-    {"NegativeTriangleCount", [](auto& b) { setField(b, kFieldNumTriangles, -3); }, ReadError::NegativeCount},
-    {"NegativeGlCommandCount", [](auto& b) { setField(b, kFieldNumGlCommands, -1); }, ReadError::NegativeCount},
-    {"NegativeFrameCount", [](auto& b) { setField(b, kFieldNumFrames, -1); }, ReadError::NegativeCount},
-    {"ZeroSkinWidth", [](auto& b) { setField(b, kFieldSkinWidth, 0); }, ReadError::BadSkinSize},
-    {"NegativeSkinHeight", [](auto& b) { setField(b, kFieldSkinHeight, -128); }, ReadError::BadSkinSize},
+    {"EmptyFile", [](auto& b) { b.clear(); }, ReadError::Truncated, fixed(0)},
+    {"ShorterThanHeader", [](auto& b) { b.resize(kMd2HeaderSize - 1); }, ReadError::Truncated,
+     fixed(kMd2HeaderSize - 1)},
+    {"WrongMagic", [](auto& b) { b[0] = 'J'; }, ReadError::BadMagic, fixed(0)},
+    {"NegativeSkinCount", [](auto& b) { setField(b, kFieldNumSkins, -1); }, ReadError::NegativeCount,
+     header(kFieldNumSkins)},
+    {"NegativeVertexCount", [](auto& b) { setField(b, kFieldNumVertices, -1); }, ReadError::NegativeCount,
+     header(kFieldNumVertices)},
+    {"NegativeTexCoordCount", [](auto& b) { setField(b, kFieldNumTexCoords, INT32_MIN); }, ReadError::NegativeCount,
+     header(kFieldNumTexCoords)},
+    {"NegativeTriangleCount", [](auto& b) { setField(b, kFieldNumTriangles, -3); }, ReadError::NegativeCount,
+     header(kFieldNumTriangles)},
+    {"NegativeGlCommandCount", [](auto& b) { setField(b, kFieldNumGlCommands, -1); }, ReadError::NegativeCount,
+     header(kFieldNumGlCommands)},
+    {"NegativeFrameCount", [](auto& b) { setField(b, kFieldNumFrames, -1); }, ReadError::NegativeCount,
+     header(kFieldNumFrames)},
+    {"ZeroSkinWidth", [](auto& b) { setField(b, kFieldSkinWidth, 0); }, ReadError::BadSkinSize,
+     header(kFieldSkinWidth)},
+    {"NegativeSkinHeight", [](auto& b) { setField(b, kFieldSkinHeight, -128); }, ReadError::BadSkinSize,
+     header(kFieldSkinHeight)},
     {"FrameSizeOverTheBuffer", [](auto& b) { setField(b, kFieldFrameSize, kMd2MaxFrameSize + 1); },
-     ReadError::BadFrameSize},
+     ReadError::BadFrameSize, header(kFieldFrameSize)},
     {"FrameSizeTooSmallForVertices", [](auto& b) { setField(b, kFieldFrameSize, field(b, kFieldFrameSize) - 1); },
-     ReadError::BadFrameSize},
-    {"MoreVerticesThanAFrameHolds", [](auto& b) { setField(b, kFieldNumVertices, 2049); }, ReadError::BadFrameSize},
-    {"HugeVertexCount", [](auto& b) { setField(b, kFieldNumVertices, 2000000000); }, ReadError::BadFrameSize},
-    {"VerticesWithoutFrames", [](auto& b) { setField(b, kFieldNumFrames, 0); }, ReadError::MissingFrames},
+     ReadError::BadFrameSize, header(kFieldFrameSize)},
+    {"MoreVerticesThanAFrameHolds", [](auto& b) { setField(b, kFieldNumVertices, 2049); }, ReadError::BadFrameSize,
+     header(kFieldFrameSize)},
+    {"HugeVertexCount", [](auto& b) { setField(b, kFieldNumVertices, 2000000000); }, ReadError::BadFrameSize,
+     header(kFieldFrameSize)},
+    {"VerticesWithoutFrames", [](auto& b) { setField(b, kFieldNumFrames, 0); }, ReadError::MissingFrames,
+     header(kFieldNumFrames)},
     {"EndPastTheFile", [](auto& b) { setField(b, kFieldOfsEnd, static_cast<int32_t>(b.size()) + 1); },
-     ReadError::Truncated},
-    {"HugeTriangleCount", [](auto& b) { setField(b, kFieldNumTriangles, 2000000000); }, ReadError::BlockOutOfBounds},
+     ReadError::Truncated, header(kFieldOfsEnd)},
+    {"HugeTriangleCount", [](auto& b) { setField(b, kFieldNumTriangles, 2000000000); }, ReadError::BlockOutOfBounds,
+     header(kFieldOfsTriangles)},
     // 2^30 triangles x 12 bytes is 3 x 2^32: zero bytes to a reader that multiplies in 32 bits.
     {"TriangleBlockSizeWrapsIn32Bits", [](auto& b) { setField(b, kFieldNumTriangles, 1 << 30); },
-     ReadError::BlockOutOfBounds},
-    {"HugeFrameCount", [](auto& b) { setField(b, kFieldNumFrames, 2000000000); }, ReadError::BlockOutOfBounds},
-    {"HugeTexCoordCount", [](auto& b) { setField(b, kFieldNumTexCoords, 1000000); }, ReadError::BlockOutOfBounds},
+     ReadError::BlockOutOfBounds, header(kFieldOfsTriangles)},
+    {"HugeFrameCount", [](auto& b) { setField(b, kFieldNumFrames, 2000000000); }, ReadError::BlockOutOfBounds,
+     header(kFieldOfsFrames)},
+    {"HugeTexCoordCount", [](auto& b) { setField(b, kFieldNumTexCoords, 1000000); }, ReadError::BlockOutOfBounds,
+     header(kFieldOfsTexCoords)},
     // Skins and GL commands are never read, but a file that says they run past its end is cut short.
-    {"SkinsPastTheEnd", [](auto& b) { setField(b, kFieldNumSkins, 100); }, ReadError::BlockOutOfBounds},
+    {"SkinsPastTheEnd", [](auto& b) { setField(b, kFieldNumSkins, 100); }, ReadError::BlockOutOfBounds,
+     header(kFieldOfsSkins)},
     {"GlCommandsPastTheEnd", [](auto& b) { setField(b, kFieldOfsGlCommands, static_cast<int32_t>(b.size()) - 4); },
-     ReadError::BlockOutOfBounds},
-    {"FramesOffsetNegative", [](auto& b) { setField(b, kFieldOfsFrames, -40); }, ReadError::BlockOutOfBounds},
-    {"TexCoordsOffsetWraps", [](auto& b) { setField(b, kFieldOfsTexCoords, INT32_MAX); }, ReadError::BlockOutOfBounds},
-    {"TrianglesInsideHeader", [](auto& b) { setField(b, kFieldOfsTriangles, 8); }, ReadError::BlockOverlapsHeader},
+     ReadError::BlockOutOfBounds, header(kFieldOfsGlCommands)},
+    {"FramesOffsetNegative", [](auto& b) { setField(b, kFieldOfsFrames, -40); }, ReadError::BlockOutOfBounds,
+     header(kFieldOfsFrames)},
+    {"TexCoordsOffsetWraps", [](auto& b) { setField(b, kFieldOfsTexCoords, INT32_MAX); }, ReadError::BlockOutOfBounds,
+     header(kFieldOfsTexCoords)},
+    {"TrianglesInsideHeader", [](auto& b) { setField(b, kFieldOfsTriangles, 8); }, ReadError::BlockOverlapsHeader,
+     header(kFieldOfsTriangles)},
     {"TriangleVertexIndexTooLarge",
      [](auto& b) {
          patchInt32(b, static_cast<size_t>(field(b, kFieldOfsTriangles)) + 4, 0x00000005);
      },  // vertices 2: 5, 0
-     ReadError::IndexOutOfRange},
+     ReadError::IndexOutOfRange, inTriangles(4)},
     {"TriangleVertexIndexNegative",
      [](auto& b) { b[static_cast<size_t>(field(b, kFieldOfsTriangles)) + 1] = 0xFF; },  // vertex 0 becomes -256
-     ReadError::IndexOutOfRange},
+     ReadError::IndexOutOfRange, inTriangles(0)},
     {"TriangleTexCoordIndexTooLarge",
      [](auto& b) { b[static_cast<size_t>(field(b, kFieldOfsTriangles)) + 12 + 10] = 6; },  // 6 texcoords: 0..5
-     ReadError::IndexOutOfRange},
+     ReadError::IndexOutOfRange, inTriangles(12 + 10)},
 };
 
 class Md2Hostile : public ::testing::TestWithParam<HostileMd2> {};
@@ -175,11 +206,13 @@ class Md2Hostile : public ::testing::TestWithParam<HostileMd2> {};
 TEST_P(Md2Hostile, IsRefusedBeforeAllocatingForIt) {
     std::vector<uint8_t> bytes = buildMd2(makeMd2Build(2, 5));
     ASSERT_TRUE(readMd2(bytes, 1).ok);
+    const size_t expectedOffset = GetParam().at(bytes);
     GetParam().damage(bytes);
     LargestAllocation allocation;
     const Md2ReadResult result = readMd2(bytes, 1);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, GetParam().expected) << readErrorName(result.error) << ": " << result.message;
+    EXPECT_EQ(result.offset, expectedOffset) << result.message;
     EXPECT_FALSE(result.message.empty());
     EXPECT_TRUE(result.model.positions.empty() && result.model.triangles.empty() && result.model.texCoords.empty());
     EXPECT_LT(allocation.bytes(), 16u * 1024u);

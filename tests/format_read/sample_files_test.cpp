@@ -140,6 +140,13 @@ TEST_P(SampleFile, LoadsConsistently) {
     const std::vector<uint8_t> bytes = loadSample(GetParam());
     SKIP_WITHOUT_SAMPLE(bytes, GetParam());
     EXPECT_TRUE(readAndCheck(GetParam(), bytes));
+    if (GetParam().format == Format::Md3) {
+        for (Md3Detail detail : {Md3Detail::FirstFrame, Md3Detail::Headers}) {
+            const Md3ReadResult result = readMd3(bytes, detail);
+            ASSERT_TRUE(result.ok) << result.message;
+            expectConsistent(result.model);
+        }
+    }
 }
 
 TEST_P(SampleFile, RefusesEveryTruncation) {

@@ -1,4 +1,4 @@
-// Little-endian primitives, text fields, patch sites and the path rule.
+// Little-endian primitives, text fields and patch sites.
 #include <gtest/gtest.h>
 
 #include <modelformat/binary_writer.h>
@@ -36,18 +36,6 @@ TEST(BinaryWriter, TextFieldsCutAtTheirWidthAndPadWithZeros) {
               bytesOf({'a', 'b', 'c', 0, 0, 0, 'a', 'b', 'c', 'd', 'e', 'f', 'a', 'b', 'c', 'd', 'e', 'f'}));
 }
 
-TEST(BinaryWriter, TagNamesAlwaysKeepATerminator) {
-    EXPECT_EQ(tagNameFieldText("tag_weapon"), "tag_weapon");
-    const std::string longName(70, 'x');
-    EXPECT_EQ(tagNameFieldText(longName), std::string(63, 'x'));
-    MemoryOutputStream out;
-    BinaryWriter writer(out);
-    writer.writeTextField(tagNameFieldText(longName), 64);
-    ASSERT_EQ(out.bytes().size(), 64u);
-    EXPECT_EQ(out.bytes()[62], 'x');
-    EXPECT_EQ(out.bytes()[63], 0);
-}
-
 TEST(BinaryWriter, PatchSitesHoldPositionsRelativeToTheirBase) {
     MemoryOutputStream out;
     BinaryWriter writer(out);
@@ -62,11 +50,4 @@ TEST(BinaryWriter, PatchSitesHoldPositionsRelativeToTheirBase) {
     writer.writeUInt8(9);  // writing goes on where it was
     EXPECT_EQ(out.bytes(), bytesOf({7, 0, 0, 0, 14, 0, 0, 0, 10, 0, 0, 0, 0, 0, 9}));
     EXPECT_FALSE(writer.failed());
-}
-
-TEST(BinaryWriter, SmartPathStartsAtTheFirstModelsWhereverItStands) {
-    EXPECT_EQ(smartPath("C:\\game\\base\\models\\crate\\wood.tga"), "models\\crate\\wood.tga");
-    EXPECT_EQ(smartPath("D:\\art\\mymodels\\skin.tga"), "models\\skin.tga");
-    EXPECT_EQ(smartPath("D:\\Art\\Models\\skin.tga"), "D:\\Art\\Models\\skin.tga");
-    EXPECT_EQ(smartPath("/q3/models/a/models/b.md3"), "models/a/models/b.md3");
 }

@@ -1,10 +1,11 @@
-// Fixed-point positions, normal bytes, spherical mapping and frame bounds.
+// Fixed-point positions, normal bytes, spherical mapping, frame bounds and name texts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
 
+#include <modelformat/binary_writer.h>
 #include <modelformat/md3_encoding.h>
 #include <modelformat/md3_reader.h>
 
@@ -221,4 +222,23 @@ TEST(Md3Encoding, NormalBytesEqualTheArcCosineEncodersEverywhere) {
         ++compared;
     }
     EXPECT_GT(compared, 3000000);
+}
+
+TEST(Md3Names, TagNamesAlwaysKeepATerminator) {
+    EXPECT_EQ(tagNameFieldText("tag_weapon"), "tag_weapon");
+    const std::string longName(70, 'x');
+    EXPECT_EQ(tagNameFieldText(longName), std::string(63, 'x'));
+    MemoryOutputStream out;
+    BinaryWriter writer(out);
+    writer.writeTextField(tagNameFieldText(longName), 64);
+    ASSERT_EQ(out.bytes().size(), 64u);
+    EXPECT_EQ(out.bytes()[62], 'x');
+    EXPECT_EQ(out.bytes()[63], 0);
+}
+
+TEST(Md3Names, SmartPathStartsAtTheFirstModelsWhereverItStands) {
+    EXPECT_EQ(smartPath("C:\\game\\base\\models\\crate\\wood.tga"), "models\\crate\\wood.tga");
+    EXPECT_EQ(smartPath("D:\\art\\mymodels\\skin.tga"), "models\\skin.tga");
+    EXPECT_EQ(smartPath("D:\\Art\\Models\\skin.tga"), "D:\\Art\\Models\\skin.tga");
+    EXPECT_EQ(smartPath("/q3/models/a/models/b.md3"), "models/a/models/b.md3");
 }

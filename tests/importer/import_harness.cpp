@@ -21,23 +21,6 @@ void PrintTo(const Matrix3& transform, std::ostream* out) {
 
 namespace importtest {
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
-
-OpenFile openBytes(const std::vector<uint8_t>& bytes, long position) {
-    OpenFile file(std::tmpfile());
-    const bool ready = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
-                       std::fseek(file.get(), position, SEEK_SET) == 0;
-    EXPECT_TRUE(ready) << "no temporary stream";
-    return ready ? std::move(file) : nullptr;
-}
-
-}  // namespace
-
 std::vector<std::string> ImportScene::names() const {
     std::vector<std::string> names;
     for (const host::SceneNode* node : nodes()) {
@@ -47,11 +30,11 @@ std::vector<std::string> ImportScene::names() const {
 }
 
 int readMd3Bytes(ImpInterface& into, const std::vector<uint8_t>& bytes) {
-    return readMd3Model(&into, openBytes(bytes, 4).get());
+    return readMd3Model(&into, bytes.data(), bytes.size());
 }
 
 int readMd2Bytes(ImpInterface& into, const std::vector<uint8_t>& bytes, int frameIndex) {
-    return readMd2Model(&into, openBytes(bytes, 0).get(), frameIndex);
+    return readMd2Model(&into, bytes.data(), bytes.size(), frameIndex);
 }
 
 int importFile(ImpInterface& into, const std::string& path) {

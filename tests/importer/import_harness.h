@@ -26,7 +26,7 @@ struct ImportScene {
     std::vector<std::string> names() const;
 };
 
-// The MD3 reader on a stream standing just after the magic, as the import operation leaves it.
+// The MD3 and MD2 readers on a file's bytes, as the import operation hands them over.
 int readMd3Bytes(ImpInterface& into, const std::vector<uint8_t>& bytes);
 int readMd2Bytes(ImpInterface& into, const std::vector<uint8_t>& bytes, int frameIndex);
 // The whole import operation on a named file.

@@ -1,9 +1,11 @@
 // The import operation: reader chosen by magic, finishing call on success only, running out of nodes.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
+#include "allocation_tracker.h"
 #include "import_harness.h"
 #include "model_builders.h"
 
@@ -107,5 +109,53 @@ TEST(ImportOperation, RunningOutOfNodesStopsTheImport) {
         for (const host::SceneNode* node : s.nodes()) {
             EXPECT_NE(importtest::meshOf(node), nullptr) << node->name();
         }
+    }
+}
+
+namespace {
+
+// A host that runs out of memory when the importer asks it for a node.
+class OutOfMemoryImport : public ImpInterface {
+public:
+    ImpNode* CreateNode() override { throw std::bad_alloc(); }
+    void AddNodeToScene(ImpNode* /*node*/) override {}
+    void RedrawViews() override { ++redraws; }
+    int redraws = 0;
+};
+
+}  // namespace
+
+// Memory running out is the import's failure, not an exception thrown across the plug-in boundary;
+// the object meant for the node is destroyed (the sanitizer build's leak checker sees one that is not).
+TEST(ImportOperation, RunningOutOfMemoryFailsTheImport) {
+    importtest::ScratchFolder folder;
+    for (const std::string& path : {folder.write("model.md3", md3File()), folder.write("model.md2", md2File())}) {
+        SCOPED_TRACE(path);
+        OutOfMemoryImport host;
+        EXPECT_EQ(importtest::importFile(host, path), 0);
+        EXPECT_EQ(host.redraws, 0);
+    }
+}
+
+// The file is read into memory once, and only the frame the import uses is decoded: nothing else
+// allocated comes near the size of the file, whose bytes are nearly all later frames.
+TEST(ImportOperation, ReadsTheFileOnceAndDecodesOnlyTheFrameItUses) {
+    modelformat::Md3Model md3 = testmodels::makeMd3Model(300, 2, 1);
+    for (modelformat::Md3Surface& surface : md3.surfaces) {
+        surface.header.vertexCount = 100;
+        surface.texCoords.resize(100);
+        surface.vertices.resize(300 * 100);
+    }
+    testmodels::Md2Build md2 = testmodels::makeMd2Build(300, 100);
+    importtest::ScratchFolder folder;
+    for (const std::vector<uint8_t>& bytes :
+         {testmodels::buildMd3(md3, testmodels::SurfaceBlockOrder::ShadersFirst), testmodels::buildMd2(md2)}) {
+        ASSERT_GT(bytes.size(), 100000u);
+        const std::string path = folder.write("many-frames", bytes);
+        ImportScene s;
+        testmodels::LargeAllocationCount large(bytes.size() / 2);
+        ASSERT_EQ(importtest::importFile(s.imports, path), 1);
+        EXPECT_EQ(large.count(), 1u);  // the file's bytes
+        EXPECT_EQ(s.nodes().size(), bytes[3] == '3' ? 3u : 1u);
     }
 }

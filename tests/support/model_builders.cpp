@@ -238,13 +238,14 @@ std::vector<uint8_t> buildMd2(const Md2Build& build) {
     const int32_t ofsTriangles = ofsTexCoords + static_cast<int32_t>(build.texCoords.size()) * kMd2TexCoordSize;
     const int32_t ofsFrames = ofsTriangles + static_cast<int32_t>(build.triangles.size()) * kMd2TriangleSize;
     const int32_t ofsGlCommands = ofsFrames + static_cast<int32_t>(build.frames.size()) * frameSize;
-    const int32_t ofsEnd = ofsGlCommands + build.glCommandCount * kMd2GlCommandSize;
+    const auto glCommandCount = static_cast<int32_t>(build.glCommands.size());
+    const int32_t ofsEnd = ofsGlCommands + glCommandCount * kMd2GlCommandSize;
 
     LittleEndianWriter out;
     out.raw(kMd2Magic, 4);
     for (int32_t field : {kMd2Version, build.skinWidth, build.skinHeight, frameSize, build.skinCount, build.vertexCount,
                           static_cast<int32_t>(build.texCoords.size()), static_cast<int32_t>(build.triangles.size()),
-                          build.glCommandCount, static_cast<int32_t>(build.frames.size()), ofsSkins, ofsTexCoords,
+                          glCommandCount, static_cast<int32_t>(build.frames.size()), ofsSkins, ofsTexCoords,
                           ofsTriangles, ofsFrames, ofsGlCommands, ofsEnd}) {
         out.i32(field);
     }
@@ -280,10 +281,25 @@ std::vector<uint8_t> buildMd2(const Md2Build& build) {
             out.u8(packed.normalIndex);
         }
     }
-    for (int32_t c = 0; c < build.glCommandCount; ++c) {
-        out.i32(0);
+    for (int32_t word : build.glCommands) {
+        out.i32(word);
     }
     return out.take();
+}
+
+std::vector<int32_t> glCommand(int32_t count, const std::vector<int32_t>& vertices) {
+    std::vector<int32_t> words = {count};
+    for (int32_t vertex : vertices) {
+        const float s = 0.25f;
+        const float t = 0.75f;
+        int32_t bits = 0;
+        std::memcpy(&bits, &s, sizeof bits);
+        words.push_back(bits);
+        std::memcpy(&bits, &t, sizeof bits);
+        words.push_back(bits);
+        words.push_back(vertex);
+    }
+    return words;
 }
 
 Md2Build makeMd2Build(int32_t frameCount, int32_t vertexCount) {

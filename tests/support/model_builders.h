@@ -57,7 +57,7 @@ struct Md2Build {
     int32_t skinWidth = 256;
     int32_t skinHeight = 128;
     int32_t skinCount = 1;
-    int32_t glCommandCount = 3;
+    std::vector<int32_t> glCommands = {0, 0, 0};  // the GL command block's words, as stored
     std::vector<modelformat::Md2TexCoord> texCoords;
     std::vector<modelformat::Md2Triangle> triangles;
     std::vector<Md2Frame> frames;
@@ -66,6 +66,10 @@ struct Md2Build {
 
 // Layout: header, skins, texcoords, triangles, frames, GL commands.
 std::vector<uint8_t> buildMd2(const Md2Build& build);
+
+// The words of one GL command: its count (negative for a fan) and an (s, t, vertex) triple for
+// each vertex index given.
+std::vector<int32_t> glCommand(int32_t count, const std::vector<int32_t>& vertices);
 
 // A model with `frameCount` frames of `vertexCount` vertices; frame f is translated by (f, 0, 0).
 Md2Build makeMd2Build(int32_t frameCount, int32_t vertexCount);

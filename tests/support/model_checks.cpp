@@ -3,23 +3,30 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace testmodels {
 
 using namespace modelformat;
 
 void expectConsistent(const Md3Model& m) {
     const Md3FileHeader& h = m.header;
-    ASSERT_EQ(m.frames.size(), static_cast<size_t>(h.frameCount));
-    ASSERT_EQ(m.tags.size(), static_cast<size_t>(h.frameCount) * static_cast<size_t>(h.tagCount));
+    const size_t heldFrames = static_cast<size_t>(m.heldFrameCount());
+    ASSERT_EQ(heldFrames, m.detail == Md3Detail::EveryFrame ? static_cast<size_t>(h.frameCount)
+                                                            : static_cast<size_t>(std::min(h.frameCount, 1)));
+    ASSERT_EQ(m.frames.size(), heldFrames);
+    ASSERT_EQ(m.tags.size(), heldFrames * static_cast<size_t>(h.tagCount));
     ASSERT_EQ(m.surfaces.size(), static_cast<size_t>(h.surfaceCount));
     EXPECT_LE(static_cast<uint32_t>(h.endOffset), m.fileSize);
     for (const Md3Surface& s : m.surfaces) {
         ASSERT_GT(s.header.frameCount, 0);
         ASSERT_EQ(s.shaders.size(), static_cast<size_t>(s.header.shaderCount));
-        ASSERT_EQ(s.triangles.size(), static_cast<size_t>(s.header.triangleCount));
-        ASSERT_EQ(s.texCoords.size(), static_cast<size_t>(s.header.vertexCount));
-        ASSERT_EQ(s.vertices.size(),
-                  static_cast<size_t>(s.header.frameCount) * static_cast<size_t>(s.header.vertexCount));
+        const bool geometry = m.detail != Md3Detail::Headers;
+        const size_t surfaceFrames =
+            m.detail == Md3Detail::EveryFrame ? static_cast<size_t>(s.header.frameCount) : (geometry ? 1u : 0u);
+        ASSERT_EQ(s.triangles.size(), geometry ? static_cast<size_t>(s.header.triangleCount) : 0u);
+        ASSERT_EQ(s.texCoords.size(), geometry ? static_cast<size_t>(s.header.vertexCount) : 0u);
+        ASSERT_EQ(s.vertices.size(), surfaceFrames * static_cast<size_t>(s.header.vertexCount));
         EXPECT_LE(s.fileOffset + static_cast<uint32_t>(s.header.endOffset), m.fileSize);
         EXPECT_LE(s.header.name.size(), kMd3SurfaceNameMaxLength);
         for (const Md3Triangle& t : s.triangles) {
@@ -29,7 +36,7 @@ void expectConsistent(const Md3Model& m) {
         }
     }
     for (const Md3TagRecord& tag : m.tags) {
-        EXPECT_LE(tag.name.size(), kMd3TagNameMaxLength);
+        EXPECT_LE(tag.name.size(), kMd3MaxNameLength);
     }
 }
 

@@ -54,13 +54,6 @@ private:
     bool overflowed_ = false;
 };
 
-// Name-field rule of the MD3 tag: the name cut at 63 bytes and always followed by a zero.
-std::string tagNameFieldText(const std::string& name);
-
-// The tail of a path from the first occurrence of "models" (case-sensitive, wherever it
-// stands), or the whole path when it does not occur.
-std::string smartPath(const std::string& path);
-
 }  // namespace modelformat
 
 #endif

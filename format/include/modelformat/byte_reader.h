@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace modelformat {
@@ -85,9 +88,35 @@ enum class FileReadStart {
     FileStart,        // rewind first
 };
 
+// An allocator that leaves the bytes a vector grows by unset, for buffers that a read fills at
+// once: zeroing a file of megabytes before reading it costs about as much as the read itself.
+template <typename T>
+struct UnsetBytesAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UnsetBytesAllocator<U>;
+    };
+    UnsetBytesAllocator() = default;
+    template <typename U>
+    UnsetBytesAllocator(const UnsetBytesAllocator<U>& /*other*/) noexcept {}
+
+    template <typename U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
+
+// The bytes of a whole file, as readFileBytes loads them for a reader.
+using FileBytes = std::vector<uint8_t, UnsetBytesAllocator<uint8_t>>;
+
 // Reads the rest of an open stream into bytes. Reads in chunks until end of file, so the memory
 // taken is bounded by what the stream really holds, never by a size it claims; refuses (FileTooLarge)
 // once more than limit bytes arrive. Leaves the stream positioned after the bytes read.
+ReadError readFileBytes(std::FILE* file, FileReadStart start, FileBytes& bytes, size_t limit = kMaxModelFileSize);
 ReadError readFileBytes(std::FILE* file, FileReadStart start, std::vector<uint8_t>& bytes,
                         size_t limit = kMaxModelFileSize);
 

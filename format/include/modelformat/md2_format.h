@@ -4,6 +4,7 @@
 #define MODELFORMAT_MD2_FORMAT_H
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,23 @@ constexpr int32_t kMd2GlCommandSize = 4;     // GL commands are never read, only
 constexpr int32_t kMd2FrameHeaderSize = 40;  // scale, translate (3 floats each), name[16]
 constexpr int32_t kMd2PackedVertexSize = 4;  // uint8 x, y, z, normal index
 constexpr int kMd2FrameNameLength = 16;
+
+// Byte offsets of the header's fields.
+constexpr size_t kMd2HeaderSkinWidthAt = 8;
+constexpr size_t kMd2HeaderSkinHeightAt = 12;
+constexpr size_t kMd2HeaderFrameSizeAt = 16;
+constexpr size_t kMd2HeaderNumSkinsAt = 20;
+constexpr size_t kMd2HeaderNumVerticesAt = 24;
+constexpr size_t kMd2HeaderNumTexCoordsAt = 28;
+constexpr size_t kMd2HeaderNumTrianglesAt = 32;
+constexpr size_t kMd2HeaderNumGlCommandsAt = 36;
+constexpr size_t kMd2HeaderNumFramesAt = 40;
+constexpr size_t kMd2HeaderOfsSkinsAt = 44;
+constexpr size_t kMd2HeaderOfsTexCoordsAt = 48;
+constexpr size_t kMd2HeaderOfsTrianglesAt = 52;
+constexpr size_t kMd2HeaderOfsFramesAt = 56;
+constexpr size_t kMd2HeaderOfsGlCommandsAt = 60;
+constexpr size_t kMd2HeaderOfsEndAt = 64;
 
 // The frame buffer of the original design holds 2048 packed vertices plus 128 bytes; a frame size
 // larger than that is refused.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "modelformat/byte_reader.h"
+#include "modelformat/block_reader.h"
 #include "modelformat/md2_format.h"
 
 namespace modelformat {
@@ -27,11 +27,8 @@ struct Md2Model {
     size_t badNormalIndexCount = 0;              // normal indices >= 162, decoded as (0, 0, 1)
 };
 
-struct Md2ReadResult {
-    bool ok = false;
-    ReadError error = ReadError::None;
-    std::string message;  // names the field or block at fault; empty when ok
-    Md2Model model;       // complete when ok; empty otherwise
+struct Md2ReadResult : ReadStatus {
+    Md2Model model;  // complete when ok; empty otherwise
 };
 
 // Parses a whole MD2 file (starting with its "IDP2" magic) and decodes frame `frameIndex`,

@@ -1,9 +1,10 @@
-// How MD3 stores geometry: fixed-point positions, two-byte normals, spherical texture mapping
-// and frame bounds.
+// How MD3 stores geometry and names: fixed-point positions, two-byte normals, spherical texture
+// mapping, frame bounds, and the texts that go into its name fields.
 #ifndef MODELFORMAT_MD3_ENCODING_H
 #define MODELFORMAT_MD3_ENCODING_H
 
 #include <cstdint>
+#include <string>
 
 #include "md3_format.h"
 
@@ -31,6 +32,16 @@ struct TextureCoordinate {
 // v from the angle of (x, 0, z) to +Z, u from the angle of (x, y, 0) to +X (the far half of the
 // turn for negative y).
 TextureCoordinate sphericalMapping(float x, float y, float z);
+
+// The text of a tag's name field: the name up to any zero it holds, cut to kMd3MaxNameLength
+// characters so that a zero always follows it inside the 64-byte field.
+std::string tagNameFieldText(const std::string& name);
+
+// The tail of a path from the first occurrence of "models" (case-sensitive, wherever it
+// stands), or the whole path when it does not occur. Model and shader names are written so
+// when the smart-paths switch is on: the game finds files relative to its base folder, in which
+// "models" is a top-level folder.
+std::string smartPath(const std::string& path);
 
 // The bounds of one frame's stored positions.
 class FrameBounds {

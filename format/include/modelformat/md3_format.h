@@ -5,6 +5,7 @@
 #define MODELFORMAT_MD3_FORMAT_H
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -31,11 +32,33 @@ constexpr int kMd3ShaderNameLength = 68;
 constexpr int kMd3TagNameLength = 64;
 constexpr int kMd3FrameNameLength = 16;
 
+// The published layout's name field is 64 bytes, and the game and the format's tools read a name
+// from it only up to its terminating zero: at most 63 characters.
+constexpr int kMd3NameFieldLength = 64;
+constexpr size_t kMd3MaxNameLength = kMd3NameFieldLength - 1;
+static_assert(kMd3TagNameLength == kMd3NameFieldLength, "a tag name is the published 64-byte name field");
+
 // Byte offsets of the file header's fields.
-constexpr int32_t kMd3HeaderFrameCountAt = 76;
-constexpr int32_t kMd3HeaderTagsOffsetAt = 96;
-constexpr int32_t kMd3HeaderSurfacesOffsetAt = 100;
-constexpr int32_t kMd3HeaderEndOffsetAt = 104;
+constexpr size_t kMd3HeaderVersionAt = 4;
+constexpr size_t kMd3HeaderFrameCountAt = 76;
+constexpr size_t kMd3HeaderTagCountAt = 80;
+constexpr size_t kMd3HeaderSurfaceCountAt = 84;
+constexpr size_t kMd3HeaderSkinCountAt = 88;
+constexpr size_t kMd3HeaderFramesOffsetAt = 92;
+constexpr size_t kMd3HeaderTagsOffsetAt = 96;
+constexpr size_t kMd3HeaderSurfacesOffsetAt = 100;
+constexpr size_t kMd3HeaderEndOffsetAt = 104;
+
+// Byte offsets of a surface header's fields, from the surface's first byte.
+constexpr size_t kMd3SurfaceFrameCountAt = 72;
+constexpr size_t kMd3SurfaceShaderCountAt = 76;
+constexpr size_t kMd3SurfaceVertexCountAt = 80;
+constexpr size_t kMd3SurfaceTriangleCountAt = 84;
+constexpr size_t kMd3SurfaceTrianglesOffsetAt = 88;
+constexpr size_t kMd3SurfaceShadersOffsetAt = 92;
+constexpr size_t kMd3SurfaceTexCoordsOffsetAt = 96;
+constexpr size_t kMd3SurfaceVerticesOffsetAt = 100;
+constexpr size_t kMd3SurfaceEndOffsetAt = 104;
 
 // One stored position unit is 1/64 of a scene unit.
 constexpr float kMd3PositionScale = 64.0f;

@@ -1,7 +1,9 @@
-// Replaces the global operator new/delete of the test program to note the largest request.
+// Replaces the global operator new/delete of the test program to note the largest request and to
+// count large ones.
 #include "allocation_tracker.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -9,12 +11,17 @@ namespace {
 
 std::atomic<bool> tracking{false};
 std::atomic<size_t> largest{0};
+std::atomic<size_t> countThreshold{SIZE_MAX};
+std::atomic<size_t> countedAllocations{0};
 
 void* allocate(size_t size) {
     if (tracking.load(std::memory_order_relaxed)) {
         size_t seen = largest.load(std::memory_order_relaxed);
         while (size > seen && !largest.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
         }
+    }
+    if (size >= countThreshold.load(std::memory_order_relaxed)) {
+        countedAllocations.fetch_add(1, std::memory_order_relaxed);
     }
     return std::malloc(size == 0 ? 1 : size);
 }
@@ -52,5 +59,14 @@ LargestAllocation::LargestAllocation() {
 LargestAllocation::~LargestAllocation() { tracking.store(false); }
 
 size_t LargestAllocation::bytes() const { return largest.load(); }
+
+LargeAllocationCount::LargeAllocationCount(size_t threshold) {
+    countedAllocations.store(0);
+    countThreshold.store(threshold);
+}
+
+LargeAllocationCount::~LargeAllocationCount() { countThreshold.store(SIZE_MAX); }
+
+size_t LargeAllocationCount::count() const { return countedAllocations.load(); }
 
 }  // namespace testmodels
