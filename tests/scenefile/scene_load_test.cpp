@@ -243,8 +243,11 @@ TEST_F(FigureScene, EvaluatesWithoutBuildingMeshes) {
 
 TEST_F(FigureScene, GivesEachMeshItsMaterialTextureAndCoordinates) {
     ASSERT_TRUE(result.ok) << result.error;
-    const std::string skin =
+    // Written "textures/skin.png": kept as written, unless the checkout itself lies in a folder
+    // named "models" (the resolved name is then a game path).
+    const std::string resolved =
         (std::filesystem::path(QMP_TEST_DATA_DIR) / "textures/skin.png").lexically_normal().string();
+    const std::string skin = resolved.find("models") != std::string::npos ? resolved : "textures/skin.png";
     EXPECT_EQ(scenetest::diffuseMapName(node("body")), skin);
     auto* bodyMaterial = dynamic_cast<host::Material*>(node("body").GetMtl());
     ASSERT_NE(bodyMaterial, nullptr);
@@ -466,15 +469,22 @@ TEST(SceneFileLoad, RefusesWhatItCannotRead) {
     EXPECT_EQ(scene.size(), 0u);
 }
 
-TEST(SceneFileLoad, NamesStayUniqueAgainstTheScene) {
+TEST(SceneFileLoad, NodesKeepTheFilesNamesBesideTheScenesOwn) {
     host::Scene scene;
     scene.addNode("hips");
     const host::SceneLoadResult result = host::loadSceneFile(kFigure, {}, scene);
     ASSERT_TRUE(result.ok) << result.error;
-    host::SceneNode* loadedHips = scene.findNode("hips_2");
-    ASSERT_NE(loadedHips, nullptr);
-    ASSERT_NE(loadedHips->parent(), nullptr);
-    EXPECT_EQ(loadedHips->parent()->name(), "figure");
+    std::vector<host::SceneNode*> hips;
+    for (host::SceneNode* node : scene.nodes()) {
+        if (node->name() == "hips") {
+            hips.push_back(node);
+        }
+    }
+    ASSERT_EQ(hips.size(), 2u);
+    EXPECT_EQ(hips[0]->parent(), nullptr);
+    ASSERT_NE(hips[1]->parent(), nullptr);
+    EXPECT_EQ(hips[1]->parent()->name(), "figure");
+    EXPECT_EQ(scene.findNode("hips_2"), nullptr);
 }
 
 }  // namespace
