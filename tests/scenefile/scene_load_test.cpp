@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "scene_checks.h"
+#include "file_animation.h"
 #include "scene_file.h"
 
 namespace {
@@ -485,6 +486,26 @@ TEST(SceneFileLoad, NodesKeepTheFilesNamesBesideTheScenesOwn) {
     ASSERT_NE(hips[1]->parent(), nullptr);
     EXPECT_EQ(hips[1]->parent()->name(), "figure");
     EXPECT_EQ(scene.findNode("hips_2"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FileAnimationClock, KeysWithinFloatRoundingOfATickLieOnIt) {
+    host::scenefile::FileAnimation animation;
+    animation.ticksPerSecond = 1000.0;  // glTF's seconds as assimp gives them: milliseconds
+    const int ticksPerFrame = TIME_TICKSPERSEC / 30;
+    for (const int frame : {1, 7, 154, 1023}) {
+        // Written as a float of seconds, multiplied in float by 1000.
+        const float seconds = static_cast<float>(frame * ticksPerFrame) / static_cast<float>(TIME_TICKSPERSEC);
+        const double read = static_cast<double>(seconds * 1000.0f);
+        EXPECT_EQ(animation.onHostTick(read), animation.keyTime(frame * ticksPerFrame)) << "frame " << frame;
+    }
+    // A tenth of a tick off is a key between ticks, and stays there.
+    const double between = animation.keyTime(160) + 0.1 * 1000.0 / TIME_TICKSPERSEC;
+    EXPECT_EQ(animation.onHostTick(between), between);
+    EXPECT_EQ(animation.onHostTick(-1e300), -1e300) << "beyond the host's clock";
 }
 
 }  // namespace
