@@ -59,9 +59,10 @@ ModelSurface surfaceOf(const modelformat::Md3Surface& file, int frameCount, std:
 
     const int ownFrames = file.header.frameCount;
     if (ownFrames != frameCount) {
-        warnings.push_back("surface " + quoted(surface.name) + " has " + std::to_string(ownFrames) +
-                           " frames where the file has " + std::to_string(frameCount) +
-                           (ownFrames < frameCount ? "; its last frame stands for the missing ones" : "; the rest are left out"));
+        warnings.push_back(
+            "surface " + quoted(surface.name) + " has " + std::to_string(ownFrames) + " frames where the file has " +
+            std::to_string(frameCount) +
+            (ownFrames < frameCount ? "; its last frame stands for the missing ones" : "; the rest are left out"));
     }
     const size_t count = static_cast<size_t>(frameCount) * static_cast<size_t>(vertexCount);
     surface.positions.reserve(count);
@@ -73,8 +74,7 @@ ModelSurface surfaceOf(const modelformat::Md3Surface& file, int frameCount, std:
             surface.positions.emplace_back(vertex.x * modelformat::kMd3PositionUnit,
                                            vertex.y * modelformat::kMd3PositionUnit,
                                            vertex.z * modelformat::kMd3PositionUnit);
-            surface.normals.push_back(
-                toPoint(modelformat::decodeMd3Normal(vertex.normalPolar, vertex.normalAzimuth)));
+            surface.normals.push_back(toPoint(modelformat::decodeMd3Normal(vertex.normalPolar, vertex.normalAzimuth)));
         }
     }
     return surface;
@@ -144,8 +144,8 @@ bool fromMd2(const std::vector<uint8_t>& bytes, ModelReadResult& result) {
     if (!file.skinNames.empty()) {
         surface.shader = file.skinNames.front();
         if (file.skinNames.size() > 1) {
-            result.warnings.push_back("the model has " + std::to_string(file.skinNames.size()) +
-                                      " skins; the first, " + quoted(surface.shader) + ", is its texture");
+            result.warnings.push_back("the model has " + std::to_string(file.skinNames.size()) + " skins; the first, " +
+                                      quoted(surface.shader) + ", is its texture");
         }
     }
     surface.vertexCount = file.header.numVertices;

@@ -39,7 +39,11 @@ std::string utf8Text(const std::string& text, bool& changed) {
     bool valid = true;
     while (i < text.size() && valid) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        const size_t length = lead < 0x80           ? 1
+                              : (lead >> 5) == 0x6  ? 2
+                              : (lead >> 4) == 0xE  ? 3
+                              : (lead >> 3) == 0x1E ? 4
+                                                    : 0;
         valid = length > 0 && i + length <= text.size();
         for (size_t k = 1; valid && k < length; ++k) {
             valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 0x2;
@@ -217,7 +221,9 @@ public:
         scene.nodes = topNodes;
         out_.scenes.push_back(scene);
         out_.defaultScene = 0;
-        if (model_.frameCount > 1) {
+        // An animation needs a channel: a model whose surfaces are all empty and that has no tags
+        // has nothing to key.
+        if (model_.frameCount > 1 && (!tagAnimations_.empty() || !morphNodes_.empty())) {
             addAnimation(options_.animationName, 0, model_.frameCount);
             for (const FrameGroup& group : model_.frameGroups) {
                 addAnimation(group.name, group.firstFrame, group.frameCount);
@@ -249,7 +255,8 @@ private:
     // Floats grouped in `components` per element (1 SCALAR, 2 VEC2, 3 VEC3, 4 VEC4); with bounds,
     // the accessor states each component's minimum and maximum.
     int addFloats(const std::vector<float>& values, int components, int target, bool bounds) {
-        static const int kTypes[] = {0, TINYGLTF_TYPE_SCALAR, TINYGLTF_TYPE_VEC2, TINYGLTF_TYPE_VEC3, TINYGLTF_TYPE_VEC4};
+        static const int kTypes[] = {0, TINYGLTF_TYPE_SCALAR, TINYGLTF_TYPE_VEC2, TINYGLTF_TYPE_VEC3,
+                                     TINYGLTF_TYPE_VEC4};
         tinygltf::Accessor accessor;
         accessor.bufferView = addView(values.data(), values.size() * sizeof(float), target);
         accessor.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;

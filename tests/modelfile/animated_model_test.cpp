@@ -180,15 +180,19 @@ TEST_P(FrameStems, GroupConsecutiveFramesOfOneStem) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, FrameStems,
-    ::testing::Values(
-        StemCase{"Groups", {"stand1", "stand2", "run1", "run2", "run3", "jump01"}, {{"stand", 0, 2}, {"run", 2, 3}, {"jump", 5, 1}}},
-        StemCase{"OneStemIsNoGrouping", {"frame01", "frame02", "frame03"}, {}},
-        StemCase{"AStemComingBackIsAnotherGroup", {"a1", "b1", "a2"}, {{"a", 0, 1}, {"b", 1, 1}, {"a", 2, 1}}},
-        StemCase{"DigitsAloneBreakARun", {"pain1", "0", "pain2", "death1"}, {{"pain", 0, 1}, {"pain", 2, 1}, {"death", 3, 1}}},
-        StemCase{"NoFrames", {}, {}}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Names, FrameStems,
+                         ::testing::Values(StemCase{"Groups",
+                                                    {"stand1", "stand2", "run1", "run2", "run3", "jump01"},
+                                                    {{"stand", 0, 2}, {"run", 2, 3}, {"jump", 5, 1}}},
+                                           StemCase{"OneStemIsNoGrouping", {"frame01", "frame02", "frame03"}, {}},
+                                           StemCase{"AStemComingBackIsAnotherGroup",
+                                                    {"a1", "b1", "a2"},
+                                                    {{"a", 0, 1}, {"b", 1, 1}, {"a", 2, 1}}},
+                                           StemCase{"DigitsAloneBreakARun",
+                                                    {"pain1", "0", "pain2", "death1"},
+                                                    {{"pain", 0, 1}, {"pain", 2, 1}, {"death", 3, 1}}},
+                                           StemCase{"NoFrames", {}, {}}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(AnimatedModelMd2, FramesNamedByStemBecomeGroups) {
     testmodels::Md2Build build = testmodels::makeMd2Build(5, 3);
@@ -205,8 +209,8 @@ TEST(AnimatedModelMd2, FramesNamedByStemBecomeGroups) {
 }
 
 TEST(AnimatedModelRefusal, FilesOfNeitherKindOrBrokenAreRefusedWithAReason) {
-    std::vector<uint8_t> md3 = testmodels::buildMd3(testmodels::makeMd3Model(1, 0, 1),
-                                                    testmodels::SurfaceBlockOrder::ShadersFirst);
+    std::vector<uint8_t> md3 =
+        testmodels::buildMd3(testmodels::makeMd3Model(1, 0, 1), testmodels::SurfaceBlockOrder::ShadersFirst);
     md3.resize(md3.size() - 1);
     const std::vector<std::pair<std::vector<uint8_t>, std::string>> cases = {
         {{'J', 'U', 'N', 'K', 0, 0}, "neither IDP3 nor IDP2"}, {{}, "neither"}, {md3, "not a readable MD3 file"}};

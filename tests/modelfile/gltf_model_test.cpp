@@ -54,8 +54,20 @@ const Counts kCounts[] = {
     {"Explosion", sample("openarena-data/models/weaphits/kamboom2.md3"), 24, 0, 0, 0},
     {"Box", sample("ufoai-data/models/objects/store/box.md2"), 1, 30, 1, 0},
     {"Rifle", sample("ufoai-data/models/weapons/assault/assault.md2"), 1, 0, 0, 0},
-    {"NamedGroups", [] { return md2Named({"stand1", "stand2", "run1", "run2", "run3"}); }, 1, 5, 3, 0},
+    {"NamedGroups",
+     [] {
+         return md2Named({"stand1", "stand2", "run1", "run2", "run3"});
+     },
+     1, 5, 3, 0},
     {"TagsOnly", [] { return bytesOf(testmodels::makeMd3Model(4, 3, 0)); }, 0, 0, 1, 3},
+    // Nothing to key: glTF wants a channel in every animation.
+    {"OnlyAnEmptySurface",
+     [] {
+         modelformat::Md3Surface empty = triangleSurface("ghost", "", 4);
+         empty.triangles.clear();
+         return bytesOf(md3With(4, {empty}));
+     },
+     0, 0, 0, 0},
 };
 
 void PrintTo(const Counts& counts, std::ostream* out) { *out << counts.name; }
@@ -99,9 +111,9 @@ INSTANTIATE_TEST_SUITE_P(Models, SavedGltf, ::testing::ValuesIn(kCounts),
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(GltfModel, NamesShadersAndFrameNamesAreKeptAsTheFileGaveThem) {
-    modelformat::Md3Model file = md3With(
-        3, {triangleSurface("Hair", "models\\players\\bob\\hair", 3), triangleSurface("Hair", "bare_shader", 3),
-            triangleSurface("face", "skins/my face%20.tga", 3), triangleSurface("plain", "", 3)});
+    modelformat::Md3Model file =
+        md3With(3, {triangleSurface("Hair", "models\\players\\bob\\hair", 3), triangleSurface("Hair", "bare_shader", 3),
+                    triangleSurface("face", "skins/my face%20.tga", 3), triangleSurface("plain", "", 3)});
     file.frames[1].name = "run 1";
     ScratchFolder folder;
     const std::string path = folder.file("named.gltf");
@@ -261,15 +273,15 @@ TEST_P(TextureNames, ComeBackAsTheGameNamesThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rule, TextureNames,
-    ::testing::Values(TextureNameCase{"BareShader", "plain", "cmuz_rck_fuzz4", "cmuz_rck_fuzz4"},
-                      TextureNameCase{"GamePath", "plain", "models\\weapons2\\bfg\\bfgtube", "models\\weapons2\\bfg\\bfgtube"},
-                      TextureNameCase{"RelativePath", "plain", "textures/skin.png", "textures/skin.png"},
-                      TextureNameCase{"InsideAModelsTree", "mod/models/players/bob", "skin.tga",
-                                      "@/mod/models/players/bob/skin.tga"},
-                      TextureNameCase{"BesideInAModelsTree", "mod/models/players/bob", "..\\alice\\skin.tga",
-                                      "@/mod/models/players/alice/skin.tga"},
-                      TextureNameCase{"WindowsAbsolute", "plain", "E:\\art\\skin.tga", "E:\\art\\skin.tga"},
-                      TextureNameCase{"Absolute", "plain", "/opt/art/skin.tga", "/opt/art/skin.tga"}),
+    ::testing::Values(
+        TextureNameCase{"BareShader", "plain", "cmuz_rck_fuzz4", "cmuz_rck_fuzz4"},
+        TextureNameCase{"GamePath", "plain", "models\\weapons2\\bfg\\bfgtube", "models\\weapons2\\bfg\\bfgtube"},
+        TextureNameCase{"RelativePath", "plain", "textures/skin.png", "textures/skin.png"},
+        TextureNameCase{"InsideAModelsTree", "mod/models/players/bob", "skin.tga", "@/mod/models/players/bob/skin.tga"},
+        TextureNameCase{"BesideInAModelsTree", "mod/models/players/bob", "..\\alice\\skin.tga",
+                        "@/mod/models/players/alice/skin.tga"},
+        TextureNameCase{"WindowsAbsolute", "plain", "E:\\art\\skin.tga", "E:\\art\\skin.tga"},
+        TextureNameCase{"Absolute", "plain", "/opt/art/skin.tga", "/opt/art/skin.tga"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -70,8 +70,8 @@ std::vector<uint8_t> md2Named(const std::vector<std::string>& names) {
     return testmodels::buildMd2(build);
 }
 
-modelformat::Md3TagRecord tagRecord(const std::string& name, float degrees, modelformat::Md3Vec3 scale,
-                                    bool mirrored, modelformat::Md3Vec3 origin) {
+modelformat::Md3TagRecord tagRecord(const std::string& name, float degrees, modelformat::Md3Vec3 scale, bool mirrored,
+                                    modelformat::Md3Vec3 origin) {
     const double angle = degrees * 3.14159265358979323846 / 180.0;
     const auto c = static_cast<float>(std::cos(angle));
     const auto s = static_cast<float>(std::sin(angle));

@@ -40,8 +40,8 @@ std::vector<uint8_t> bytesOf(const modelformat::Md3Model& model);
 // An MD2 of 4 vertices whose frames have these names.
 std::vector<uint8_t> md2Named(const std::vector<std::string>& names);
 // A tag whose axes are a turn of `degrees` about z, each scaled, the first mirrored when asked.
-modelformat::Md3TagRecord tagRecord(const std::string& name, float degrees, modelformat::Md3Vec3 scale,
-                                    bool mirrored, modelformat::Md3Vec3 origin);
+modelformat::Md3TagRecord tagRecord(const std::string& name, float degrees, modelformat::Md3Vec3 scale, bool mirrored,
+                                    modelformat::Md3Vec3 origin);
 
 host::modelfile::AnimatedModel modelOf(const std::vector<uint8_t>& bytes);
 // Writes the model as .glb or .gltf, by the path's extension; answers the warnings.

@@ -258,9 +258,9 @@ TEST_F(ModelRoundTrip, SmartPathsGiveAShaderFromItsModelsFolderOn) {
 }
 
 TEST_F(ModelRoundTrip, SurfacesOfOneNameComeBackInTheirOrder) {
-    const Md3Model original =
-        md3With(3, {triangleSurface("Hair", "models/players/bob/hair", 3, 0), triangleSurface("Hair", "bob_hair2", 3, 640),
-                    triangleSurface("face", "models/players/bob/face", 3, -640)});
+    const Md3Model original = md3With(
+        3, {triangleSurface("Hair", "models/players/bob/hair", 3, 0), triangleSurface("Hair", "bob_hair2", 3, 640),
+            triangleSurface("face", "models/players/bob/face", 3, -640)});
     const Md3Model back = roundTrip(bytesOf(original), "hair.glb", {false, true, 0, 2});
     expectSameSurfaces(original, back, true);
 }
