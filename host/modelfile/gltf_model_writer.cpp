@@ -11,6 +11,7 @@
 #include <sstream>
 #include <utility>
 
+#include <nlohmann/json.hpp>
 #include <tiny_gltf.h>
 
 #include <modelformat/output_stream.h>
@@ -33,27 +34,16 @@ constexpr double kUnitScaleTolerance = 1e-6;
 Point3 toYUp(const Point3& p) { return Point3(p.x, p.z, -p.y); }
 Vector toYUp(const Vector& v) { return {v[0], v[2], -v[1]}; }
 
-// A name as JSON holds it: UTF-8 text stays as it is; other bytes are read as Latin-1.
+// A name as JSON holds it: UTF-8 text stays as it is; other bytes are read as Latin-1. Whether a
+// text is UTF-8 is asked of the JSON library that writes the document, which refuses to write one
+// that is not.
 std::string utf8Text(const std::string& text, bool& changed) {
-    size_t i = 0;
-    bool valid = true;
-    while (i < text.size() && valid) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80           ? 1
-                              : (lead >> 5) == 0x6  ? 2
-                              : (lead >> 4) == 0xE  ? 3
-                              : (lead >> 3) == 0x1E ? 4
-                                                    : 0;
-        valid = length > 0 && i + length <= text.size();
-        for (size_t k = 1; valid && k < length; ++k) {
-            valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 0x2;
-        }
-        i += length;
-    }
-    if (valid) {
+    try {
+        (void)nlohmann::json(text).dump();
         return text;
+    } catch (const nlohmann::json::type_error&) {
+        changed = true;
     }
-    changed = true;
     std::string latin;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);

@@ -194,20 +194,6 @@ INSTANTIATE_TEST_SUITE_P(Names, FrameStems,
                                            StemCase{"NoFrames", {}, {}}),
                          [](const auto& test) { return std::string(test.param.name); });
 
-TEST(AnimatedModelMd2, FramesNamedByStemBecomeGroups) {
-    testmodels::Md2Build build = testmodels::makeMd2Build(5, 3);
-    const char* names[] = {"stand1", "stand2", "run1", "run2", "run3"};
-    for (size_t f = 0; f < 5; ++f) {
-        build.frames[f].name = names[f];
-    }
-    const ModelReadResult read = host::modelfile::readAnimatedModel(testmodels::buildMd2(build));
-    ASSERT_TRUE(read.ok) << read.error;
-    ASSERT_EQ(read.model.frameGroups.size(), 2u);
-    EXPECT_EQ(read.model.frameGroups[1].name, "run");
-    EXPECT_EQ(read.model.frameGroups[1].firstFrame, 2);
-    EXPECT_EQ(read.model.frameNames[4], "run3");
-}
-
 TEST(AnimatedModelRefusal, FilesOfNeitherKindOrBrokenAreRefusedWithAReason) {
     std::vector<uint8_t> md3 =
         testmodels::buildMd3(testmodels::makeMd3Model(1, 0, 1), testmodels::SurfaceBlockOrder::ShadersFirst);
