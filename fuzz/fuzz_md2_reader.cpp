@@ -30,6 +30,12 @@ void check(const modelformat::Md2ReadResult& result, const uint8_t* data, size_t
     require(model.positions.size() == static_cast<size_t>(h.numVertices));
     require(model.normals.size() == model.positions.size());
     require(h.numFrames == 0 ? model.frameIndex == -1 : (model.frameIndex >= 0 && model.frameIndex < h.numFrames));
+    require(model.skinNames.size() == static_cast<size_t>(h.numSkins));
+    require(model.allFrames.empty() || model.allFrames.size() == static_cast<size_t>(h.numFrames));
+    for (const Md2DecodedFrame& frame : model.allFrames) {
+        require(frame.positions.size() == static_cast<size_t>(h.numVertices));
+        require(frame.normals.size() == frame.positions.size());
+    }
     for (const Md2Triangle& triangle : model.triangles) {
         for (int16_t index : triangle.vertexIndices) {
             require(index >= 0 && index < h.numVertices);
@@ -49,5 +55,6 @@ void check(const modelformat::Md2ReadResult& result, const uint8_t* data, size_t
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(modelformat::readMd2(data, size, modelformat::kMd2ImportFrame), data, size);
     check(modelformat::readMd2(data, size, std::numeric_limits<int32_t>::max()), data, size);
+    check(modelformat::readMd2AllFrames(data, size), data, size);
     return 0;
 }

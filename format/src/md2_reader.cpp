@@ -1,4 +1,5 @@
-// MD2 parsing: header checked against the data, then texture coordinates, triangles and one frame read.
+// MD2 parsing: header checked against the data, then skin names, texture coordinates, triangles
+// and one frame or every frame read.
 #include "modelformat/md2_reader.h"
 
 #include <cstring>
@@ -11,17 +12,22 @@ namespace modelformat {
 
 namespace {
 
+// Asks the parser for every frame rather than one.
+constexpr int32_t kAllFrames = -2;
+
 class Md2Parser {
 public:
     Md2Parser(const uint8_t* data, size_t size) : in_(data, size) {}
 
     const ByteReader& input() const { return in_; }
 
+    // frameIndex: the frame to decode, or kAllFrames.
     Md2ReadResult run(int32_t frameIndex) {
         Md2ReadResult result;
         result.model.fileSize = in_.size();
-        if (parseHeader(result.model.header) && checkBlocks(result.model.header) && readTexCoords(result.model) &&
-            readTriangles(result.model) && readFrame(result.model, frameIndex)) {
+        if (parseHeader(result.model.header) && checkBlocks(result.model.header) && readSkinNames(result.model) &&
+            readTexCoords(result.model) && readTriangles(result.model) &&
+            (frameIndex == kAllFrames ? readAllFrames(result.model) : readFrame(result.model, frameIndex))) {
             result.ok = true;
             return result;
         }
@@ -154,44 +160,89 @@ private:
 
     bool readVec3(Md2Vec3& v) { return in_.readFloat32(v.x) && in_.readFloat32(v.y) && in_.readFloat32(v.z); }
 
+    // The skin block lies inside the file (checkBlocks), so numSkins names fit in its bytes.
+    bool readSkinNames(Md2Model& model) {
+        const Md2Header& h = model.header;
+        in_.seek(offsetValue(h.ofsSkins));
+        model.skinNames.resize(static_cast<size_t>(h.numSkins));
+        for (std::string& name : model.skinNames) {
+            uint8_t field[kMd2SkinNameSize] = {};
+            in_.readBytes(field, sizeof field);
+            name = textUpToZero(field, sizeof field, sizeof field);
+        }
+        return !in_.failed() || in_.failCutShort("skin names are cut short");
+    }
+
+    // Decodes frame `index` (below numFrames) into `frame`, and its packed vertices when asked.
+    void decodeFrame(Md2Model& model, int32_t index, Md2DecodedFrame& frame, std::vector<Md2PackedVertex>* packed) {
+        const Md2Header& h = model.header;
+        const uint64_t frameStart =
+            offsetValue(h.ofsFrames) + static_cast<uint64_t>(index) * static_cast<uint64_t>(h.frameSize);
+        in_.seek(static_cast<size_t>(frameStart));
+        readVec3(frame.header.scale);
+        readVec3(frame.header.translate);
+        uint8_t nameField[kMd2FrameNameLength] = {};
+        in_.readBytes(nameField, sizeof nameField);
+        frame.header.name = textUpToZero(nameField, sizeof nameField, sizeof nameField);
+
+        const size_t vertexCount = static_cast<size_t>(h.numVertices);
+        frame.positions.resize(vertexCount);
+        frame.normals.resize(vertexCount);
+        if (packed != nullptr) {
+            packed->resize(vertexCount);
+        }
+        const Md2Vec3& scale = frame.header.scale;
+        const Md2Vec3& translate = frame.header.translate;
+        for (size_t i = 0; i < vertexCount; ++i) {
+            Md2PackedVertex vertex;
+            for (uint8_t& coordinate : vertex.position) {
+                in_.readUInt8(coordinate);
+            }
+            in_.readUInt8(vertex.normalIndex);
+            const float x = static_cast<float>(vertex.position[0]) * scale.x + translate.x;
+            const float y = static_cast<float>(vertex.position[1]) * scale.y + translate.y;
+            const float z = static_cast<float>(vertex.position[2]) * scale.z + translate.z;
+            frame.positions[i] = Md2Vec3{kMd2PositionScale * x, kMd2PositionScale * z, -kMd2PositionScale * y};
+            if (vertex.normalIndex >= kMd2NormalCount) {
+                ++model.badNormalIndexCount;
+            }
+            frame.normals[i] = md2Normal(vertex.normalIndex);
+            if (packed != nullptr) {
+                (*packed)[i] = vertex;
+            }
+        }
+    }
+
     bool readFrame(Md2Model& model, int32_t requested) {
         const Md2Header& h = model.header;
         if (h.numFrames == 0) {
             return true;  // nothing to place: numVertices is 0 here
         }
         model.frameIndex = requested >= h.numFrames ? h.numFrames - 1 : (requested < 0 ? 0 : requested);
-
-        const uint64_t frameStart =
-            offsetValue(h.ofsFrames) + static_cast<uint64_t>(model.frameIndex) * static_cast<uint64_t>(h.frameSize);
-        in_.seek(static_cast<size_t>(frameStart));
-        readVec3(model.frame.scale);
-        readVec3(model.frame.translate);
-        uint8_t nameField[kMd2FrameNameLength] = {};
-        in_.readBytes(nameField, sizeof nameField);
-        model.frame.name = textUpToZero(nameField, sizeof nameField, sizeof nameField);
-
-        const size_t vertexCount = static_cast<size_t>(h.numVertices);
-        model.frameVertices.resize(vertexCount);
-        model.positions.resize(vertexCount);
-        model.normals.resize(vertexCount);
-        const Md2Vec3& scale = model.frame.scale;
-        const Md2Vec3& translate = model.frame.translate;
-        for (size_t i = 0; i < vertexCount; ++i) {
-            Md2PackedVertex& packed = model.frameVertices[i];
-            for (uint8_t& coordinate : packed.position) {
-                in_.readUInt8(coordinate);
-            }
-            in_.readUInt8(packed.normalIndex);
-            const float x = static_cast<float>(packed.position[0]) * scale.x + translate.x;
-            const float y = static_cast<float>(packed.position[1]) * scale.y + translate.y;
-            const float z = static_cast<float>(packed.position[2]) * scale.z + translate.z;
-            model.positions[i] = Md2Vec3{kMd2PositionScale * x, kMd2PositionScale * z, -kMd2PositionScale * y};
-            if (packed.normalIndex >= kMd2NormalCount) {
-                ++model.badNormalIndexCount;
-            }
-            model.normals[i] = md2Normal(packed.normalIndex);
-        }
+        Md2DecodedFrame frame;
+        decodeFrame(model, model.frameIndex, frame, &model.frameVertices);
+        model.frame = std::move(frame.header);
+        model.positions = std::move(frame.positions);
+        model.normals = std::move(frame.normals);
         return !in_.failed() || in_.failCutShort("frame is cut short");
+    }
+
+    // The frames block lies inside the file and every frame holds its numVertices packed vertices
+    // (parseHeader, checkBlocks), so the decoded frames take at most 6 times the block's bytes.
+    bool readAllFrames(Md2Model& model) {
+        const Md2Header& h = model.header;
+        model.allFrames.resize(static_cast<size_t>(h.numFrames));
+        for (int32_t index = 0; index < h.numFrames; ++index) {
+            decodeFrame(model, index, model.allFrames[static_cast<size_t>(index)],
+                        index == 0 ? &model.frameVertices : nullptr);
+        }
+        if (h.numFrames > 0) {
+            model.frameIndex = 0;
+            model.frame = model.allFrames.front().header;
+            model.positions = model.allFrames.front().positions;
+            model.normals = model.allFrames.front().normals;
+        }
+        return !in_.failed() || in_.failCutShort("frames are cut short");
     }
 
     BlockReader in_;
@@ -199,10 +250,21 @@ private:
 
 }  // namespace
 
-Md2ReadResult readMd2(const uint8_t* data, size_t size, int32_t frameIndex) {
+namespace {
+
+Md2ReadResult parse(const uint8_t* data, size_t size, int32_t frameIndex) {
     Md2Parser parser(data, size);
     return refuseWhenMemoryRunsOut<Md2ReadResult>(parser.input(),
                                                   [&parser, frameIndex] { return parser.run(frameIndex); });
 }
+
+}  // namespace
+
+Md2ReadResult readMd2(const uint8_t* data, size_t size, int32_t frameIndex) {
+    // A negative request means frame 0, never every frame.
+    return parse(data, size, frameIndex < 0 ? 0 : frameIndex);
+}
+
+Md2ReadResult readMd2AllFrames(const uint8_t* data, size_t size) { return parse(data, size, kAllFrames); }
 
 }  // namespace modelformat

@@ -423,19 +423,30 @@ const char kImportDescription[] =
     "and world-space bounding box. The format is told by the file's first four bytes, whatever\n"
     "its name. With OUT the imported scene is saved to it through the Open Asset Import Library,\n"
     "in the format its name asks for (.gltf, .glb, .obj, .dae, .fbx, ...): nodes named, tag\n"
-    "markers included, texture coordinates kept.";
+    "markers included, texture coordinates kept. The importer makes the first frame of an MD3 and\n"
+    "one frame of an MD2 (its second), without shaders, its normals built from the faces.\n"
+    "\n"
+    "--all-frames reads the whole model instead, for editing and exporting back: every frame of\n"
+    "every surface and tag, the file's own normals, each surface's shader as its texture, names\n"
+    "exactly as in the file. Saved as .glb or .gltf, each surface's frames are morph targets played\n"
+    "by an animation with one frame every 1/30 second (--fps N to change it) and the tags are nodes\n"
+    "keyed in every frame; an MD2's frames whose names share a stem (run1 .. run6) are also named\n"
+    "animations. Other formats keep the first frame only.";
 
 const char kImportFooter[] =
     "OUT may not be FILE itself, nor anything but a regular file (a folder, a pipe, a device).\n"
     "'--' ends the options: the arguments after it are file names.\n"
-    "Exit status: 0 when the import (and the save) succeeded, 1 when the importer refused the file\n"
-    "(the nodes it had already made are still listed) or OUT could not be written, 2 for a usage\n"
-    "error or a file that cannot be opened (a folder included).\n"
+    "Exit status: 0 when the import (and the save) succeeded, 1 when the importer (or with\n"
+    "--all-frames the host) refused the file (the nodes the importer had already made are still\n"
+    "listed) or OUT could not be written, 2 for a usage error or a file that cannot be opened (a\n"
+    "folder included).\n"
     "\n"
     "examples:\n"
     "  plughost import upper.md3\n"
     "  plughost import tris.md2 --json\n"
-    "  plughost import upper.md3 upper.gltf";
+    "  plughost import upper.md3 upper.gltf\n"
+    "  plughost import upper.md3 upper.glb --all-frames\n"
+    "  plughost import tris.md2 tris.gltf --all-frames --fps 10";
 
 const char kCheckDescription[] =
     "Reads an MD3 (Quake III) or MD2 (Quake II) file and reports its structure and every place\n"
@@ -469,6 +480,13 @@ std::unique_ptr<CLI::App> importApp(ImportRequest& request) {
     app->add_option("FILE", request.input, "the MD3 or MD2 file")->required()->group(kFilesGroup);
     app->add_option("OUT", request.output, "the scene file to save")->group(kFilesGroup);
     app->add_flag("--json", request.json, "print one JSON object {\"nodes\": [...]} instead");
+    app->add_flag("--all-frames", request.allFrames,
+                  "read every frame, the tags' keys, normals, shaders and names, not\nthe importer's one frame");
+    addWholeNumber(
+        *app, "--fps", "frames per second", 1, TIME_TICKSPERSEC,
+        [&request](long long fps) { request.framesPerSecond = static_cast<int>(fps); },
+        "with --all-frames: frames per second of the saved animation\n(default " + std::to_string(kDefaultFrameRate) +
+            "; export it back with the same --fps)");
     addHelpFlag(*app);
     return app;
 }
@@ -499,6 +517,9 @@ ParsedArgs<ImportRequest> parseImportArgs(const std::vector<std::string>& args) 
         }
         if (given(*app, "OUT") && request.output.empty()) {
             return "the output file's name is empty";
+        }
+        if (given(*app, "--fps") && !request.allFrames) {
+            return "--fps sets the frame rate of --all-frames; the importer makes one frame";
         }
         return "";
     });

@@ -59,6 +59,9 @@ struct ImportRequest {
     std::string input;
     std::string output;  // empty: the scene is not saved
     bool json = false;
+    // Every frame, read by the host itself, instead of what the importer plug-in makes.
+    bool allFrames = false;
+    int framesPerSecond = kDefaultFrameRate;  // with allFrames: frame k is keyed at k / rate
 };
 
 struct CheckRequest {

@@ -1,9 +1,15 @@
 // plughost import: an MD3 or MD2 file imported through the importer plug-in into an empty scene,
-// and every node it created listed.
+// or read whole by the host (--all-frames), and every node it made listed.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
+#include <animated_model.h>
+#include <gltf_model_writer.h>
+#include <model_scene.h>
 #include <scene.h>
 #include <scene_file.h>
 
@@ -88,6 +94,86 @@ std::string extensionOf(const std::string& path) {
     return path.substr(dot + 1);
 }
 
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+void printReports(const std::vector<NodeReport>& reports, bool json) {
+    if (json) {
+        printJson(reports);
+    } else {
+        printText(reports);
+    }
+}
+
+// --all-frames: the file read by the host through the format's readers, every frame kept. glTF
+// holds the frames as morph targets and the tags' keys; other formats get frame 0.
+int runImportAllFrames(const ImportRequest& request) {
+    const std::string& input = request.input;
+    const std::string& output = request.output;
+    const modelfile::ModelReadResult read = modelfile::readAnimatedModelFile(input);
+    if (!read.ok) {
+        std::fprintf(stderr, "plughost import: '%s' is %s\n", input.c_str(), read.error.c_str());
+        return kExitFailed;
+    }
+    for (const std::string& warning : read.warnings) {
+        std::fprintf(stderr, "warning: %s: %s\n", input.c_str(), warning.c_str());
+    }
+    const modelfile::AnimatedModel& model = read.model;
+
+    Scene scene;
+    modelfile::addFrameNodes(model, 0, scene);
+    std::vector<NodeReport> reports;
+    for (SceneNode* node : scene.nodes()) {
+        reports.push_back(describe(node));
+    }
+    printReports(reports, request.json);
+    if (output.empty()) {
+        return kExitOk;
+    }
+
+    const std::string extension = lowerCase(extensionOf(output));
+    std::string error;
+    std::vector<std::string> warnings;
+    bool saved = false;
+    const bool gltf = extension == "gltf" || extension == "glb";
+    if (gltf) {
+        modelfile::GltfModelOptions options;
+        options.binary = extension == "glb";
+        options.framesPerSecond = request.framesPerSecond;
+        options.animationName = std::filesystem::path(input).stem().string();
+        saved = modelfile::writeGltfModel(model, output, options, error, warnings);
+    } else {
+        saved = saveSceneFile(scene, output, error);
+    }
+    for (const std::string& warning : warnings) {
+        std::fprintf(stderr, "warning: %s: %s\n", output.c_str(), warning.c_str());
+    }
+    if (!saved) {
+        std::fprintf(stderr, "plughost import: cannot save '%s': %s\n", output.c_str(), error.c_str());
+        return kExitFailed;
+    }
+    if (!gltf && model.frameCount > 1) {
+        std::fprintf(stderr, "note: %s keeps no animation: frame 0 of %d was saved (.glb or .gltf keep them all)\n",
+                     output.c_str(), model.frameCount);
+    }
+    if (!request.json) {
+        if (gltf && model.frameCount > 1) {
+            const std::string rate = request.framesPerSecond == kDefaultFrameRate
+                                         ? std::string()
+                                         : " --fps " + std::to_string(request.framesPerSecond);
+            std::printf(
+                "saved %s: %d frames at %d frames per second (plughost export it back with%s --from 0 --to %d)\n",
+                output.c_str(), model.frameCount, request.framesPerSecond, rate.c_str(), model.frameCount - 1);
+        } else {
+            std::printf("saved %s\n", output.c_str());
+        }
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int runImport(const CommonOptions& common, const ImportRequest& request) {
@@ -106,6 +192,10 @@ int runImport(const CommonOptions& common, const ImportRequest& request) {
     if (!output.empty() && existsButNotRegularFile(output)) {
         std::fprintf(stderr, "plughost import: cannot save '%s': it is not a regular file\n", output.c_str());
         return kExitFailed;
+    }
+
+    if (request.allFrames) {
+        return runImportAllFrames(request);
     }
 
     Session session(common);
@@ -131,11 +221,7 @@ int runImport(const CommonOptions& common, const ImportRequest& request) {
     for (SceneNode* node : importInterface.addedNodes()) {
         reports.push_back(describe(node));
     }
-    if (json) {
-        printJson(reports);
-    } else {
-        printText(reports);
-    }
+    printReports(reports, json);
     if (result != 1) {
         std::fprintf(stderr, "plughost import: '%s' is not an MD3 or MD2 file this importer can read%s\n",
                      input.c_str(), reports.empty() ? "" : " (the nodes above were made before it stopped)");

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <assimp/matrix3x3.inl>
 #include <assimp/matrix4x4.inl>
@@ -12,6 +13,10 @@
 namespace host::scenefile {
 
 namespace {
+
+// Float key times are within about 1.2e-7 of what they were written for (a float in seconds,
+// then a float product by 1000 in assimp's glTF reader); whole ticks lie 1 apart.
+constexpr double kHostTickTolerance = 1e-6;
 
 // Where a time falls among keys sorted by time: the key at or before it, the one after, and how
 // far between them. Assumes at least two keys and a time strictly inside their span.
@@ -181,6 +186,16 @@ aiMatrix4x4 toFileMatrix(const Matrix3& m) {
 }
 
 void FileAnimation::prepare() { cache_.assign(nodes.size(), CachedTransform()); }
+
+double FileAnimation::onHostTick(double time) const {
+    const double ticks = time * TIME_TICKSPERSEC / ticksPerSecond;
+    const double whole = std::round(ticks);
+    const bool representable = std::fabs(whole) < static_cast<double>(std::numeric_limits<TimeValue>::max());
+    if (!representable || std::fabs(ticks - whole) > kHostTickTolerance * std::max(1.0, std::fabs(whole))) {
+        return time;
+    }
+    return keyTime(static_cast<TimeValue>(whole));
+}
 
 const aiMatrix4x4& FileAnimation::localAt(int node, TimeValue time) {
     const FileNode& fileNode = nodes[static_cast<size_t>(node)];

@@ -86,6 +86,11 @@ public:
     // Call once the nodes are in place: sizes the per-time caches.
     void prepare();
     double keyTime(TimeValue time) const { return static_cast<double>(time) * ticksPerSecond / TIME_TICKSPERSEC; }
+    // A key's time put exactly on the whole host tick it lies on within float rounding (a
+    // millionth of its count of ticks): files store key times as floats, in seconds for glTF, and
+    // a key written for frame k must be met exactly when the host samples frame k, not a hair
+    // before it. Other times stay as they are.
+    double onHostTick(double time) const;
     // A node's transform relative to its parent, and in the file's world, at a time. Each node
     // remembers its last time, so that a frame's evaluation costs each node once. Not thread
     // safe, like the host's scene model.

@@ -82,25 +82,34 @@ void scaleTranslation(aiMatrix4x4& m, float scale) {
     m.c4 *= scale;
 }
 
-std::string texturePathFor(const std::filesystem::path& folder, std::string name) {
-    if (name.empty() || name[0] == '*') {
-        return name;  // "*N": the scene's N-th embedded texture
+// The texture name a material keeps. The exporter writes a shader name from its first "models"
+// on, so a name holding "models" stays as written; otherwise a relative name is resolved against
+// the scene file's folder when that puts it inside a "models" folder (a scene saved in a mod's
+// models tree), and else stays as written too: a game path or a bare shader name ("skin_red",
+// "models\weapons2\bfg\bfgtube") then comes back to the game as the file gave it, not as a
+// path of this machine. Windows absolute names are kept; "*N" names the N-th embedded image.
+std::string texturePathFor(const std::filesystem::path& folder, const std::string& name) {
+    const char kModels[] = "models";
+    if (name.empty() || name[0] == '*' || name.find(kModels) != std::string::npos) {
+        return name;
     }
     const bool windowsAbsolute =
         (name.size() > 2 && name[1] == ':' && (name[2] == '\\' || name[2] == '/')) || name.rfind("\\\\", 0) == 0;
     if (windowsAbsolute) {
         return name;
     }
-    for (char& c : name) {
+    std::string slashed = name;
+    for (char& c : slashed) {
         if (c == '\\') {
             c = '/';
         }
     }
-    const std::filesystem::path texture(name);
+    const std::filesystem::path texture(slashed);
     if (texture.is_absolute()) {
-        return texture.lexically_normal().string();
+        return name;
     }
-    return (folder / texture).lexically_normal().string();
+    const std::string resolved = (folder / texture).lexically_normal().string();
+    return resolved.find(kModels) != std::string::npos ? resolved : name;
 }
 
 class FileLoader {
@@ -371,8 +380,17 @@ private:
         }
         countKeyTime(animation->mDuration > 0.0 ? animation->mDuration * toCommonTicks : 0.0, lastKey);
         const float scale = options_.scale;
+        // assimp names a channel after its node alone: nodes of one name (MD3 surfaces and tags
+        // may share one) cannot be told apart, and the first node of the name takes the first.
+        // Morph weights are found by name too; a saved MD3's surfaces all play the same ones.
+        std::unordered_set<std::string> named;
         for (unsigned c = 0; c < animation->mNumChannels; ++c) {
             const aiNodeAnim* source = animation->mChannels[c];
+            if (!named.insert(source->mNodeName.C_Str()).second) {
+                result_.warnings.push_back(std::string("several nodes named \"") + source->mNodeName.C_Str() +
+                                           "\" are animated; keys name their node alone, so only the first moves");
+                continue;
+            }
             const auto found = nodeByName_.find(source->mNodeName.C_Str());
             if (found == nodeByName_.end()) {
                 result_.warnings.push_back(std::string("animation channel for missing node \"") +
@@ -419,7 +437,7 @@ private:
     template <typename Key>
     void readKeys(std::vector<Key>& keys, double toCommonTicks, const std::string& where, double& lastKey) {
         for (Key& key : keys) {
-            key.mTime *= toCommonTicks;
+            key.mTime = animation_->onHostTick(key.mTime * toCommonTicks);
         }
         scenefile::dropUnusableKeys(keys, where, droppedKeys_);
         for (const Key& key : keys) {
@@ -477,14 +495,19 @@ private:
         }
     }
 
-    // One node with its meshes; prefix, for a top node, takes the file's frame to the host's.
+    // One node with its meshes; prefix, for a top node, takes the file's frame to the host's. A node
+    // keeps the file's name exactly, also when another node has it (MD3 surfaces may share one; the
+    // host allows it, and keys and bones are found by the file's own names). Only names the loader
+    // makes up are kept apart from every other.
     SceneNode* addHostNode(const aiNode* source, SceneNode* parent, const aiMatrix4x4* prefix) {
         const int index = indexOf_.at(source);
         std::string name = source->mName.C_Str();
         if (name.empty()) {
-            name = "node_" + std::to_string(index);
+            name = uniqueName("node_" + std::to_string(index));
+        } else {
+            takenNames_.insert(name);
         }
-        SceneNode* node = scene_.addNode(uniqueName(name), parent);
+        SceneNode* node = scene_.addNode(name, parent);
         ++result_.nodeCount;
         setTransform(*node, index, prefix);
         for (unsigned k = 0; k < source->mNumMeshes; ++k) {
@@ -681,7 +704,7 @@ private:
         for (unsigned k = 0; k < source->mNumKeys; ++k) {
             const aiMeshMorphKey& key = source->mKeys[k];
             scenefile::MorphChannel::Key weights;
-            weights.time = key.mTime * found->second.toCommonTicks;
+            weights.time = animation_->onHostTick(key.mTime * found->second.toCommonTicks);
             weights.weights.assign(targets, 0.0f);
             for (unsigned i = 0; i < key.mNumValuesAndWeights; ++i) {
                 if (key.mValues[i] < targets) {

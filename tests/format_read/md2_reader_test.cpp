@@ -85,6 +85,37 @@ INSTANTIATE_TEST_SUITE_P(Frames, Md2FrameChoice,
                                            FrameChoice{198, kMd2ImportFrame, 1}, FrameChoice{2, 0, 0},
                                            FrameChoice{5, 500, 4}, FrameChoice{3, -7, 0}));
 
+TEST(Md2Decoding, EveryFrameDecodesAsTheOneFrameReaderDecodesIt) {
+    Md2Build build = makeMd2Build(4, 5);
+    build.skinCount = 2;
+    build.frames[2].vertices[3].normalIndex = 200;
+    const std::vector<uint8_t> bytes = buildMd2(build);
+    const Md2ReadResult all = readMd2AllFrames(bytes);
+    ASSERT_TRUE(all.ok) << all.message;
+    EXPECT_EQ(all.model.skinNames, (std::vector<std::string>{"models/test/skin0.pcx", "models/test/skin1.pcx"}));
+    ASSERT_EQ(all.model.allFrames.size(), 4u);
+    EXPECT_EQ(all.model.frameIndex, 0);
+    EXPECT_EQ(all.model.badNormalIndexCount, 1u);
+    for (int32_t f = 0; f < 4; ++f) {
+        const Md2ReadResult one = readMd2(bytes, f);
+        ASSERT_TRUE(one.ok) << one.message;
+        EXPECT_EQ(one.model.skinNames, all.model.skinNames);
+        const Md2DecodedFrame& frame = all.model.allFrames[static_cast<size_t>(f)];
+        EXPECT_EQ(frame.header.name, "stand" + std::to_string(f + 1));
+        EXPECT_EQ(frame.header.translate.x, static_cast<float>(f));
+        ASSERT_EQ(frame.positions.size(), 5u);
+        for (size_t v = 0; v < 5; ++v) {
+            EXPECT_EQ(frame.positions[v].x, one.model.positions[v].x) << f << " " << v;
+            EXPECT_EQ(frame.positions[v].y, one.model.positions[v].y) << f << " " << v;
+            EXPECT_EQ(frame.positions[v].z, one.model.positions[v].z) << f << " " << v;
+            EXPECT_EQ(frame.normals[v].x, one.model.normals[v].x) << f << " " << v;
+            EXPECT_EQ(frame.normals[v].z, one.model.normals[v].z) << f << " " << v;
+        }
+    }
+    EXPECT_EQ(all.model.positions[4].x, all.model.allFrames[0].positions[4].x);
+    EXPECT_TRUE(readMd2(bytes, 0).model.allFrames.empty()) << "only asked for, every frame is decoded";
+}
+
 TEST(Md2Decoding, NormalIndicesPastTheTableReadAsUp) {
     Md2Build build = makeMd2Build(1, 4);
     build.frames[0].vertices[0].normalIndex = 161;
@@ -177,7 +208,8 @@ const HostileMd2 kHostileMd2[] = {
      header(kFieldOfsFrames)},
     {"HugeTexCoordCount", [](auto& b) { setField(b, kFieldNumTexCoords, 1000000); }, ReadError::BlockOutOfBounds,
      header(kFieldOfsTexCoords)},
-    // Skins and GL commands are never read, but a file that says they run past its end is cut short.
+    // GL commands are never read, but a file that says they run past its end is cut short, as is
+    // one whose skin names do.
     {"SkinsPastTheEnd", [](auto& b) { setField(b, kFieldNumSkins, 100); }, ReadError::BlockOutOfBounds,
      header(kFieldOfsSkins)},
     {"GlCommandsPastTheEnd", [](auto& b) { setField(b, kFieldOfsGlCommands, static_cast<int32_t>(b.size()) - 4); },
@@ -208,14 +240,19 @@ TEST_P(Md2Hostile, IsRefusedBeforeAllocatingForIt) {
     ASSERT_TRUE(readMd2(bytes, 1).ok);
     const size_t expectedOffset = GetParam().at(bytes);
     GetParam().damage(bytes);
-    LargestAllocation allocation;
-    const Md2ReadResult result = readMd2(bytes, 1);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, GetParam().expected) << readErrorName(result.error) << ": " << result.message;
-    EXPECT_EQ(result.offset, expectedOffset) << result.message;
-    EXPECT_FALSE(result.message.empty());
-    EXPECT_TRUE(result.model.positions.empty() && result.model.triangles.empty() && result.model.texCoords.empty());
-    EXPECT_LT(allocation.bytes(), 16u * 1024u);
+    const std::function<Md2ReadResult()> readers[] = {[&bytes] { return readMd2(bytes, 1); },
+                                                      [&bytes] { return readMd2AllFrames(bytes); }};
+    for (const auto& read : readers) {
+        LargestAllocation allocation;
+        const Md2ReadResult result = read();
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error, GetParam().expected) << readErrorName(result.error) << ": " << result.message;
+        EXPECT_EQ(result.offset, expectedOffset) << result.message;
+        EXPECT_FALSE(result.message.empty());
+        EXPECT_TRUE(result.model.positions.empty() && result.model.triangles.empty() &&
+                    result.model.texCoords.empty() && result.model.allFrames.empty());
+        EXPECT_LT(allocation.bytes(), 16u * 1024u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Headers, Md2Hostile, ::testing::ValuesIn(kHostileMd2),

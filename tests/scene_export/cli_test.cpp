@@ -35,6 +35,8 @@ CommandRun plughost(const std::string& arguments) {
     return run;
 }
 
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
 class PlughostCommandLine : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -124,6 +126,34 @@ TEST_F(PlughostCommandLine, ExportsCheckAndImportsAnswerForWhatTheyDid) {
     EXPECT_FALSE(std::ifstream(path("empty.md3")).good());
 }
 
+TEST_F(PlughostCommandLine, AllFramesSavesEveryFrameAndSaysHowToExportItBack) {
+    const std::string demo = path("demo.md3");
+    ASSERT_EQ(plughost("export " + quoted(demo) + " --from 0 --to 9").status, 0);
+
+    CommandRun run = plughost("import " + quoted(demo) + " " + quoted(path("demo.glb")) + " --all-frames --fps 15");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("10 frames at 15 frames per second"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("with --fps 15 --from 0 --to 9"), std::string::npos) << run.out;
+    run = plughost("export " + quoted(path("demo.glb")) + " " + quoted(path("back.md3")) +
+                   " --fps 15 --from 0 --to 9 --no-relative --no-warnings");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("10 frames, 3 tags, 4 surfaces"), std::string::npos) << run.out;
+
+    // A format without animation keeps frame 0, and says so.
+    run = plughost("import " + quoted(demo) + " " + quoted(path("demo.obj")) + " --all-frames");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("keeps no animation: frame 0 of 10 was saved"), std::string::npos) << run.out;
+    EXPECT_TRUE(std::ifstream(path("demo.obj")).good());
+
+    // The importer's one frame takes no frame rate; a file that is no model is refused.
+    EXPECT_EQ(plughost("import " + quoted(demo) + " --fps 15").status, 2);
+    std::ofstream(path("text.md3")) << "hello, this is text";
+    run = plughost("import " + quoted(path("text.md3")) + " " + quoted(path("text.glb")) + " --all-frames");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("not an MD3 or MD2 file"), std::string::npos) << run.out;
+    EXPECT_FALSE(std::ifstream(path("text.glb")).good());
+}
+
 TEST_F(PlughostCommandLine, PluginsListsBothModules) {
     const CommandRun run = plughost("plugins --json");
     ASSERT_EQ(run.status, 0) << run.out;
@@ -169,8 +199,6 @@ std::string fileText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
-
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
 }  // namespace
 

@@ -135,6 +135,24 @@ TEST(CommandLineExport, RefusalsAreUsageErrorsAndHelpIsNot) {
     EXPECT_EQ(help.status, host::kExitOk);
 }
 
+TEST(CommandLineImport, AllFramesTakesAFrameRateAndOnlyItDoes) {
+    host::ParsedArgs<host::ImportRequest> parsed = host::parseImportArgs({"in.md3", "out.glb"});
+    ASSERT_TRUE(parsed.request.has_value());
+    EXPECT_FALSE(parsed.request->allFrames);
+    EXPECT_EQ(parsed.request->framesPerSecond, host::kDefaultFrameRate);
+    parsed = host::parseImportArgs({"--fps", "15", "in.md3", "out.glb", "--all-frames"});
+    ASSERT_TRUE(parsed.request.has_value());
+    EXPECT_TRUE(parsed.request->allFrames);
+    EXPECT_EQ(parsed.request->framesPerSecond, 15);
+    for (const Args& args :
+         {Args{"in.md3", "--fps", "15"}, Args{"in.md3", "--all-frames", "--fps", "0"},
+          Args{"in.md3", "--all-frames", "--fps", "4801"}, Args{"in.md3", "--all-frames", "--fps"}}) {
+        parsed = host::parseImportArgs(args);
+        EXPECT_FALSE(parsed.request.has_value()) << ::testing::PrintToString(args);
+        EXPECT_EQ(parsed.status, host::kExitUsage) << ::testing::PrintToString(args);
+    }
+}
+
 TEST(CommandLineProgram, CommonOptionsThenTheCommandAndItsArguments) {
     host::ParsedArgs<host::CommandLine> parsed =
         host::parseCommandLine({"--plugins", "mods", "check", "f.md3", "--json"});

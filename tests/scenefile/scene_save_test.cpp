@@ -247,8 +247,7 @@ TEST_F(HostSceneRoundTrip, SplitsSeamCornersAndKeepsEveryNode) {
     EXPECT_EQ(box.getNumFaces(), 12);
     EXPECT_EQ(box.getNumVerts(), 8);
     EXPECT_GT(box.getNumTVerts(), 8);
-    EXPECT_EQ(scenetest::diffuseMapName(*reloaded.findNode("box")),
-              (folder.path() / "maps/crate.png").lexically_normal().string());
+    EXPECT_EQ(scenetest::diffuseMapName(*reloaded.findNode("box")), "maps/crate.png") << "as the host named it";
     // The deforming mesh was saved as it is at time 0.
     Mesh wave = meshAt(*reloaded.findNode("wave"), 0);
     ASSERT_EQ(wave.getNumVerts(), 3);
