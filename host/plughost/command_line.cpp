@@ -4,6 +4,7 @@
 // examples).
 #include "command_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -39,6 +40,35 @@ bool parseRealNumber(const std::string& text, double& value) {
         return false;
     }
     value = parsed;
+    return true;
+}
+
+bool parseTextureFolder(const std::string& text, std::string& folder) {
+    std::string parsed = text;
+    for (char& c : parsed) {
+        c = c == '\\' ? '/' : c;
+    }
+    while (!parsed.empty() && parsed.back() == '/') {
+        parsed.pop_back();
+    }
+    const bool drive = parsed.size() >= 2 && parsed[1] == ':';
+    if (parsed.empty() || parsed.front() == '/' || drive || parsed.size() > kTextureFolderLimit) {
+        return false;
+    }
+    for (size_t start = 0; start <= parsed.size();) {
+        const size_t slash = std::min(parsed.find('/', start), parsed.size());
+        const std::string part = parsed.substr(start, slash - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        start = slash + 1;
+    }
+    for (const char c : parsed) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            return false;
+        }
+    }
+    folder = parsed;
     return true;
 }
 
@@ -347,6 +377,27 @@ std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
            "scale every position by S (default 1; 0.01 turns centimetres\ninto metres)")
         ->type_name("S")
         ->group(kSceneGroup);
+    app->add_option_function<std::string>(
+           "--texture-folder",
+           [&request](const std::string& text) {
+               std::string folder;
+               if (!parseTextureFolder(text, folder)) {
+                   throw CLI::ValidationError(
+                       "--texture-folder wants a relative folder such as models/players/x (no '..', at most " +
+                       std::to_string(kTextureFolderLimit) + " characters), not '" + text + "'");
+               }
+               request.textureFolder = folder;
+           },
+           "name the images embedded in the scene FOLDER/NAME.EXT (default: the\noutput's folder from 'models' on, "
+           "when its path holds one)")
+        ->type_name("FOLDER")
+        ->group(kSceneGroup);
+    app->add_flag("--write-textures", request.writeTextures,
+                  "write the embedded images where the game looks for them: below\nthe folder that holds 'models', "
+                  "else beside OUT.md3")
+        ->group(kSceneGroup);
+    app->add_flag("--force", request.force, "let --write-textures replace files that hold other images")
+        ->group(kSceneGroup);
     app->add_flag_callback(
            "--allow-outside-files", [&scene] { scene.allowOutsideFiles = true; },
            "read files the scene refers to (glTF buffers, an OBJ's materials)\nfrom anywhere; by default only its "
@@ -391,6 +442,9 @@ ParsedArgs<ExportRequest> parseExportArgs(const std::vector<std::string>& args) 
         const std::string sceneOptions = givenInGroup(*app, kSceneGroup, &sceneOptionCount);
         if (request.scenePath.empty() && sceneOptionCount > 0) {
             return sceneOptions + (sceneOptionCount == 1 ? " applies" : " apply") + " to a scene file; none was given";
+        }
+        if (request.force && !request.writeTextures) {
+            return "--force only lets --write-textures replace files; give both, or neither";
         }
         // Without the dialog nothing would move its sliders or tick its boxes: the export would
         // quietly differ from what was asked.

@@ -81,12 +81,10 @@ std::vector<int> chooseObjectTakes(const aiScene& file, const NodeTree& nodes) {
     std::vector<int> chosen;
     for (const int object : objects) {
         const std::vector<unsigned>& takes = takesOfObject[object];
-        const auto defaultAction = std::find_if(takes.begin(), takes.end(), [&](unsigned t) {
-            return owners[t].action == owners[t].object + "Action";
-        });
-        const auto ownAction = std::find_if(takes.begin(), takes.end(), [&](unsigned t) {
-            return objectsOfAction[owners[t].action].size() == 1;
-        });
+        const auto defaultAction = std::find_if(
+            takes.begin(), takes.end(), [&](unsigned t) { return owners[t].action == owners[t].object + "Action"; });
+        const auto ownAction = std::find_if(takes.begin(), takes.end(),
+                                            [&](unsigned t) { return objectsOfAction[owners[t].action].size() == 1; });
         const unsigned take =
             defaultAction != takes.end() ? *defaultAction : (ownAction != takes.end() ? *ownAction : takes.front());
         chosen.push_back(static_cast<int>(take));

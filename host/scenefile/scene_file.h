@@ -34,6 +34,18 @@ struct SceneLoadOptions {
     // from its own folder and below unless this is set; data: URIs and a GLB's own chunks are
     // part of the file.
     bool allowOutsideFiles = false;
+    // The folder that images embedded in the file (a GLB's chunks, data: URIs, an FBX's embedded
+    // media) are named in: such an image becomes the bitmap FOLDER/NAME.EXT ("" for none: NAME.EXT),
+    // NAME the image's own name in the file, else its material's, else its node's, EXT told by its
+    // bytes. Written with '/' between the parts.
+    std::string embeddedTextureFolder;
+};
+
+// An image a scene file holds itself that a material uses, as named by loading.
+struct EmbeddedImage {
+    std::string bitmapName;            // FOLDER/NAME.EXT: the material's bitmap, the exported shader name
+    std::string fileName;              // NAME.EXT
+    std::vector<unsigned char> bytes;  // the image file as the scene file holds it (PNG, JPEG, TGA, ...)
 };
 
 struct SceneLoadResult {
@@ -56,6 +68,8 @@ struct SceneLoadResult {
     int lengthFrames = 0;
     // Nodes added to the scene, mesh nodes included.
     int nodeCount = 0;
+    // The embedded images the scene's materials use, each once, in the order first used.
+    std::vector<EmbeddedImage> embeddedImages;
 };
 
 constexpr int kDefaultFrameRate = 30;

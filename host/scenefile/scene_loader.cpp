@@ -16,6 +16,7 @@
 
 #include "animation_keys.h"
 #include "assimp_scene_loader.h"
+#include "embedded_images.h"
 #include "file_animation.h"
 #include "gltf_interpolation.h"
 #include "mesh_welding.h"
@@ -50,6 +51,8 @@ constexpr double kMetresPerCentimetre = 0.01;
 // which states centimetres); its other scaling options share the same factor between those scales
 // and the stated unit. Recognised by the creator it writes into the file's header.
 constexpr char kBlenderFbxWriter[] = "Blender (stable FBX IO)";
+// A "*N" texture reference past the file's embedded images.
+constexpr int kMissingEmbeddedTexture = -2;
 
 // The rotation from the file's axes to the host's: the file's right, up and front directions
 // become the host's +X, +Z and -Y. As rows of a column-vector matrix.
@@ -154,7 +157,8 @@ public:
           options_(options),
           scene_(scene),
           result_(result),
-          animation_(std::make_shared<FileAnimation>()) {}
+          animation_(std::make_shared<FileAnimation>()),
+          embeddedNames_(options.embeddedTextureFolder) {}
 
     // The interpolations a glTF document states, by animation (assimp drops them).
     void useGltfInterpolations(std::vector<scenefile::GltfInterpolations> interpolations) {
@@ -196,6 +200,7 @@ public:
         for (std::string& warning : droppedKeys_.warnings()) {
             result_.warnings.push_back(std::move(warning));
         }
+        result_.embeddedImages = embeddedNames_.take();
         SetFrameRate(result_.frameRate);
         return true;
     }
@@ -717,7 +722,7 @@ private:
         std::vector<scenefile::SkinBone> bones = readSkin(mesh, influences);
         const WeldedVertices welded = scenefile::weldVertices(mesh, influences);
         Mesh topology = buildTopology(mesh, welded, !deforming);
-        node.setMaterial(materialFor(mesh.mMaterialIndex));
+        node.setMaterial(materialFor(mesh.mMaterialIndex, node.name()));
         if (!deforming) {
             node.setMesh(topology);
             return;
@@ -851,7 +856,46 @@ private:
         return bones;
     }
 
-    Material* materialFor(unsigned index) {
+    // The file's texture that a material names, when the file holds its image: "*N" names the
+    // N-th (glTF, assimp's FBX writer), a file name one whose own name ends alike (an FBX's
+    // embedded media keep the name of the file they came from). -1 for an outside file.
+    int embeddedTextureOf(const std::string& name) const {
+        if (name.empty()) {
+            return -1;
+        }
+        if (name[0] == '*') {
+            const std::string digits = name.substr(1);
+            const bool number =
+                !digits.empty() && digits.size() < 10 && digits.find_first_not_of("0123456789") == std::string::npos;
+            const long long index = number ? std::stoll(digits) : -1;
+            return index >= 0 && index < static_cast<long long>(file_.mNumTextures) ? static_cast<int>(index)
+                                                                                    : kMissingEmbeddedTexture;
+        }
+        return file_.GetEmbeddedTextureAndIndex(name.c_str()).second;
+    }
+
+    // The bitmap of an embedded image, FOLDER/NAME.EXT; "" (with a warning) when it cannot be
+    // named or is not there.
+    std::string embeddedBitmapName(int texture, const std::string& reference, const std::string& materialName,
+                                   const std::string& nodeName) {
+        const std::string material =
+            materialName.empty() ? "the material of node \"" + nodeName + "\"" : "material \"" + materialName + "\"";
+        if (texture == kMissingEmbeddedTexture) {
+            result_.warnings.push_back(material + " names the embedded image \"" + reference +
+                                       "\", which the file does not hold; it has no texture");
+            return "";
+        }
+        const aiTexture& image = *file_.mTextures[texture];
+        std::string problem;
+        const std::string name = embeddedNames_.nameOf(static_cast<unsigned>(texture), image,
+                                                       {image.mFilename.C_Str(), materialName, nodeName}, problem);
+        if (!problem.empty()) {
+            result_.warnings.push_back("the embedded image of " + material + " " + problem);
+        }
+        return name;
+    }
+
+    Material* materialFor(unsigned index, const std::string& nodeName) {
         if (index >= file_.mNumMaterials) {
             return nullptr;
         }
@@ -865,16 +909,17 @@ private:
         Material* material =
             scene_.addMaterial(name.length > 0 ? std::string(name.C_Str()) : "material_" + std::to_string(index));
         aiString texture;
-        if (source->GetTexture(aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS ||
-            source->GetTexture(aiTextureType_BASE_COLOR, 0, &texture) == AI_SUCCESS) {
+        const bool textured = source->GetTexture(aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS ||
+                              source->GetTexture(aiTextureType_BASE_COLOR, 0, &texture) == AI_SUCCESS;
+        const int embedded = textured ? embeddedTextureOf(texture.C_Str()) : -1;
+        if (embedded != -1) {
+            const std::string mapName = embeddedBitmapName(embedded, texture.C_Str(), name.C_Str(), nodeName);
+            if (!mapName.empty()) {
+                material->setDiffuseMap(std::make_unique<BitmapTexture>(mapName));
+            }
+        } else if (textured) {
             const std::string mapName = texturePathFor(std::filesystem::path(path_).parent_path(), texture.C_Str());
             if (!mapName.empty()) {
-                if (mapName[0] == '*' && !embeddedWarned_) {
-                    result_.warnings.push_back(
-                        "embedded textures are named by their number (\"*0\"); "
-                        "their images are not written out");
-                    embeddedWarned_ = true;
-                }
                 material->setDiffuseMap(std::make_unique<BitmapTexture>(mapName));
             }
         }
@@ -893,6 +938,7 @@ private:
     // file's unit unless that goes on the top nodes (unitOnTopNodes_, else the identity).
     float sizeScale_ = 1.0f;
     aiMatrix4x4 unitOnTopNodes_;
+    scenefile::EmbeddedImageNames embeddedNames_;
     // Whether the nodes' own frames are in the file's axes, and then the change from the file's
     // world to the host's that every node and mesh is seen through (else both are the identity).
     bool framesInFileAxes_ = true;
@@ -917,7 +963,6 @@ private:
     std::unordered_set<std::string> takenNames_;
     std::unordered_map<std::string, long long> nextSuffix_;
     std::map<unsigned, Material*> materials_;
-    bool embeddedWarned_ = false;
 };
 
 }  // namespace

@@ -1,22 +1,23 @@
 # Builds the scenes a modeller makes in Blender and exports each with Blender's default settings
 # (.glb, .fbx, .dae), beside a JSON file of Blender's own evaluated values to compare exports with.
-# Run with Debian's Blender (3.4), headless:
-#   blender -b --factory-startup -P make_blender_scenes.py -- OUT_FOLDER [--frames 0,10,20,30,39]
-# It writes, into OUT_FOLDER:
+# Run with Debian's Blender 3.4 (its glTF exporter needs python3-numpy), headless:
+#   blender -b --factory-startup -P make_blender_scenes.py -- OUT_FOLDER [--frames 0,5,10]
+# It writes, into OUT_FOLDER (frames 0 to 10 at 30 fps):
 #   shapes.glb/.fbx/.dae  a smooth UV sphere textured with the image "ball", a smooth cylinder, a
-#                         flat-shaded cube, a plane whose normals are custom (leaning), and a cube
-#                         keyed to turn and scale non-uniformly; frames 0 to 39 at 30 fps
-#   rig.glb/.fbx/.dae     a smooth cylinder skinned to a 3-bone armature that bends, textured with
+#                         flat-shaded cube, a plane whose normals are custom (leaning 30 degrees),
+#                         and a cube keyed to turn and scale non-uniformly
+#   rig.glb/.fbx/.dae     a smooth tube skinned to a 3-bone armature that bends, textured with
 #                         "ball", tag_torso parented to the middle bone and tag_weapon, an empty
-#                         keyed on its own (moves 2 m and turns 90 degrees); frames 0 to 39 at 30 fps
-#   rig_embedded.fbx      the rig with its image embedded (path mode Copy, Embed Textures), the one
-#                         export here that leaves Blender's defaults
+#                         keyed on its own (moves 2 m and turns 90 degrees)
+#   card_embedded.fbx     a textured card with its image embedded (path mode Copy, Embed Textures),
+#                         the one export here that leaves Blender's defaults
 #   ball.png              the 8 x 8 image, which the default .fbx and .dae refer to
 #   shapes.json, rig.json Blender's evaluated scene at the frames asked for: every mesh object's
-#                         world-space vertex positions and corner (split) normals, every empty's
-#                         world matrix, in Blender's Z-up metres
-# compare_with_blender.py compares an MD3 exported from these files with the JSON.
-# The test data keeps rig.glb, rig.fbx, rig_embedded.fbx and rig.json (tests/scenefile/data/blender).
+#                         world-space vertex positions and corners ([vertex, normal x, y, z]),
+#                         every object's world matrix, in Blender's Z-up metres
+# compare_with_blender.py measures an MD3 exported from these files against the JSON.
+# tests/scenefile/data/blender keeps rig.glb, rig.fbx, rig.json and card_embedded.fbx as this
+# script wrote them; the tests read them and need no Blender.
 import json
 import math
 import os
@@ -24,7 +25,7 @@ import sys
 
 import bmesh
 import bpy
-from mathutils import Matrix, Vector
+from mathutils import Vector
 
 FPS = 30
 LAST_FRAME = 10
