@@ -277,14 +277,18 @@ const char kExportFooter[] =
     "An output that is the scene file itself is refused, and so is an output whose name does not\n"
     "end in .md3 when a file that is not an MD3 is there (a forgotten OUT.md3 would overwrite the\n"
     "scene). '--' ends the options: the arguments after it are file names.\n"
+    "Images the scene file embeds become shaders FOLDER/NAME.EXT; --write-textures writes them\n"
+    "(never over a different file without --force). Surfaces without a shader are named after the\n"
+    "export.\n"
     "Exit status: 0 when the export succeeded, 1 when the scene could not be loaded, nothing in it\n"
-    "passed the filters or the export failed, 2 for a usage error, a refused output or a scene file\n"
-    "that cannot be opened.\n"
+    "passed the filters or the export or a texture failed, 2 for a usage error, a refused output or\n"
+    "texture, or a scene file that cannot be opened.\n"
     "\n"
     "examples:\n"
     "  plughost export demo.md3 --from 0 --to 39\n"
     "  plughost export walker.glb upper.md3 --from 0 --to 30 --only-tags tag_head,tag_weapon\n"
     "  plughost export character.fbx lower.md3 --animation walk --fps 15 --from 0 --to 20\n"
+    "  plughost export ball.glb baseq3/models/mapobjects/ball/ball.md3 --write-textures\n"
     "  plughost export still.md3 --no-prompts --time 1600";
 
 std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
@@ -356,7 +360,8 @@ std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
                }
            },
            "the animation to sample, by name or number; 'all' plays every\nanimation together (default: all when "
-           "they move different nodes,\nas one per object, else the file's first)")
+           "they move different nodes,\nas one per object; of a Blender FBX's takes, one per object and\naction, "
+           "each object's own; else the file's first)")
         ->type_name("NAME|N")
         ->group(kSceneGroup);
     addWholeNumber(
@@ -374,7 +379,8 @@ std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
                }
                scene.scale = static_cast<float>(scale);
            },
-           "scale every position by S (default 1; 0.01 turns centimetres\ninto metres)")
+           "scale every position by S (default 1), the file's unit turned into\nmetres first; metres want about "
+           "40 to reach the game's units")
         ->type_name("S")
         ->group(kSceneGroup);
     app->add_option_function<std::string>(

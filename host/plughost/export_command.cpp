@@ -167,6 +167,7 @@ void printSummary(const std::string& path) {
         }
         std::printf("\n");
     }
+    std::fflush(stdout);  // the warnings follow the summary they speak of
     for (const modelformat::Md3Surface& surface : model.surfaces) {
         if (surface.shaders.empty()) {
             std::fprintf(stderr,

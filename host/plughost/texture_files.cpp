@@ -35,11 +35,9 @@ Standing standingAt(const std::filesystem::path& path, const std::vector<unsigne
 
 std::string refusal(const std::filesystem::path& path, Standing standing, const EmbeddedImage& image) {
     if (standing == Standing::NotAFile) {
-        return "'" + path.string() + "', where the embedded image " + image.fileName +
-               " goes, is not a regular file";
+        return "'" + path.string() + "', where the embedded image " + image.fileName + " goes, is not a regular file";
     }
-    return "'" + path.string() + "' is there and is not the embedded image " + image.fileName +
-           "; --force replaces it";
+    return "'" + path.string() + "' is there and is not the embedded image " + image.fileName + "; --force replaces it";
 }
 
 }  // namespace

@@ -17,8 +17,8 @@ constexpr char kTgaFooter[] = "TRUEVISION-XFILE.";
 constexpr size_t kTgaFooterSize = sizeof kTgaFooter;
 constexpr size_t kTgaHeaderSize = 18;
 // Extensions taken off an image's own name before its format's is put on.
-const char* const kImageExtensions[] = {"png", "jpg", "jpeg", "tga", "bmp", "gif", "dds", "webp",
-                                        "ktx", "ktx2", "tif", "tiff", "exr", "hdr", "psd"};
+const char* const kImageExtensions[] = {"png", "jpg",  "jpeg", "tga",  "bmp", "gif", "dds", "webp",
+                                        "ktx", "ktx2", "tif",  "tiff", "exr", "hdr", "psd"};
 
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),

@@ -18,7 +18,8 @@ struct SceneLoadOptions {
     // The animation to sample: the one with this name when not empty, else the one at this
     // index, else every animation together when allAnimations is set. With none of them set: all
     // of the file's animations together when they move different nodes (as exporters write one
-    // animation per animated object), else the file's first.
+    // animation per animated object), else each object's own of takes made one per object and
+    // action (Blender's FBX), else the file's first.
     std::string animationName;
     int animationIndex = -1;
     bool allAnimations = false;
@@ -27,7 +28,8 @@ struct SceneLoadOptions {
     // kMaxFileFrameRate (FBX keys count the file's frames), else kDefaultFrameRate (glTF keys are
     // in seconds, assimp gives them in milliseconds).
     int frameRate = 0;
-    // Uniform scale of every position and translation (a file in centimetres at 0.01 gives metres).
+    // Uniform scale of every position and translation, after the file's unit is turned into
+    // metres (FBX's UnitScaleFactor, COLLADA's <unit>); never of a node's axes.
     float scale = 1.0f;
     SceneUpAxis upAxis = SceneUpAxis::FromFile;
     // Files the scene file refers to (glTF buffers, an OBJ's material library) are read only

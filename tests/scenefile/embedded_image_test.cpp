@@ -114,7 +114,7 @@ TEST_P(EmbeddedImageNaming, NamesTheBitmapAndKeepsTheBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, EmbeddedImageNaming, ::testing::ValuesIn(kEmbeddedCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 // Two images of one name get two files; an image two materials use is one file.
 TEST(EmbeddedImages, ShareAFileOnlyWhenTheyAreOneImage) {
@@ -223,7 +223,7 @@ TEST_P(InMemoryTextures, FindTheirImageOrSayWhy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, InMemoryTextures, ::testing::ValuesIn(kInMemoryCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 struct ExtensionCase {
     const char* name;
@@ -256,13 +256,13 @@ TEST_P(ImageExtension, ComesFromTheBytesThenTheHint) {
     const ExtensionCase& c = GetParam();
     char hint[HINTMAXTEXTURELEN] = {};
     std::strncpy(hint, c.hint, sizeof hint - 1);
-    EXPECT_EQ(host::scenefile::imageExtension(reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size(),
-                                              hint),
-              c.expected);
+    EXPECT_EQ(
+        host::scenefile::imageExtension(reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size(), hint),
+        c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, ImageExtension, ::testing::ValuesIn(kExtensionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST(ImageFileStem, KeepsTheNameAndWhatFileNamesAllow) {
     const std::pair<const char*, const char*> cases[] = {

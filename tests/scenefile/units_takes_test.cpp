@@ -80,7 +80,7 @@ struct UnitCase {
     bool blender;            // Blender's creator in the file's header
     float topScale;
     float askedScale;
-    double metresPerUnit;    // the unit the file states, in metres
+    double metresPerUnit;  // the unit the file states, in metres
 };
 
 void PrintTo(const UnitCase& c, std::ostream* out) { *out << c.name; }
@@ -157,8 +157,8 @@ TEST_P(FbxUnits, SizeTheSceneAndLeaveTheAxes) {
     EXPECT_TRUE(near(top->GetNodeTM(0).GetTrans(), expected({4, 0, 0}, {0, 0, 0}), 1e-3f));
     Mesh triangle = meshAt(*scene.findNode("prop"), 0);
     ASSERT_EQ(triangle.getNumVerts(), 3);
-    EXPECT_TRUE(near(triangle.verts[1] * scene.findNode("prop")->GetObjectTM(0), expected({1, 2, 3}, {0.5f, 0, 0}),
-                     1e-3f));
+    EXPECT_TRUE(
+        near(triangle.verts[1] * scene.findNode("prop")->GetObjectTM(0), expected({1, 2, 3}, {0.5f, 0, 0}), 1e-3f));
     // The unit a writer put on the top nodes is taken off with the unit; a tag's own scale (1) is
     // kept, and the file's Y-up turns into the host's Z-up on the way.
     const float axisLength = c.blender ? 1.0f : c.topScale;
@@ -171,7 +171,7 @@ TEST_P(FbxUnits, SizeTheSceneAndLeaveTheAxes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FbxUnits, ::testing::ValuesIn(kUnitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 // COLLADA's <unit> is applied by assimp as a scale on the root, which the loader sees every node
 // through: translations and vertices scale, tags stay unrotated and unit length.
@@ -309,7 +309,9 @@ const TakesCase kTakesCases[] = {
     // Two keyed empties: each action fits both; each empty keeps the action named after it.
     {"BlenderTwoEmpties",
      {"tag_x", "tag_y"},
-     {{"tag_x|tag_xAction", {"tag_x"}}, {"tag_x|tag_yAction", {"tag_x"}}, {"tag_y|tag_xAction", {"tag_y"}},
+     {{"tag_x|tag_xAction", {"tag_x"}},
+      {"tag_x|tag_yAction", {"tag_x"}},
+      {"tag_y|tag_xAction", {"tag_y"}},
       {"tag_y|tag_yAction", {"tag_y"}}},
      {0, 3},
      10},
@@ -323,11 +325,7 @@ const TakesCase kTakesCases[] = {
      {0, 3},
      10},
     // A node whose name holds '|' owns the take named after it.
-    {"NodeNameWithBar",
-     {"a|b", "c"},
-     {{"a|b|spin", {"a|b"}}, {"a|b|c", {"a|b"}}, {"c|cAction", {"c"}}},
-     {0, 2},
-     10},
+    {"NodeNameWithBar", {"a|b", "c"}, {{"a|b|spin", {"a|b"}}, {"a|b|c", {"a|b"}}, {"c|cAction", {"c"}}}, {0, 2}, 10},
     // Takes of one figure under other names are alternatives: the first plays.
     {"AlternativeTakes", {"hips"}, {{"Take 001", {"hips"}}, {"Take 002", {"hips"}}}, {0}, 10},
     // A take named after an object that moves another one is not Blender's.
@@ -387,19 +385,19 @@ TEST_P(FbxTakes, PlayEachObjectsOwn) {
         for (const std::string& moved : c.takes[static_cast<size_t>(t)].moves) {
             host::SceneNode* node = scene.findNode(moved);
             ASSERT_NE(node, nullptr) << moved;
-            const Matrix3 local = node->GetNodeTM(scenetest::ticksAt(10.0 / 30)) *
-                                  Inverse(node->parent() != nullptr
-                                              ? node->parent()->GetNodeTM(scenetest::ticksAt(10.0 / 30))
-                                              : Matrix3(TRUE));
-            EXPECT_NEAR(local.GetTrans().x, t + 1.0f, 1e-4f) << moved;
+            const Matrix3 local =
+                node->GetNodeTM(scenetest::ticksAt(10.0 / 30)) *
+                Inverse(node->parent() != nullptr ? node->parent()->GetNodeTM(scenetest::ticksAt(10.0 / 30))
+                                                  : Matrix3(TRUE));
+            EXPECT_NEAR(local.GetTrans().x, t + 1.0, 1e-4) << moved;
         }
     }
     // The note names what plays.
     if (c.played.size() > 1 && c.played.size() < c.takes.size()) {
         bool named = false;
         for (const std::string& note : result.notes) {
-            named = named || note.find("\"" + c.takes[static_cast<size_t>(c.played.back())].name + "\"") !=
-                                 std::string::npos;
+            named = named ||
+                    note.find("\"" + c.takes[static_cast<size_t>(c.played.back())].name + "\"") != std::string::npos;
         }
         EXPECT_TRUE(named);
     }
@@ -419,6 +417,6 @@ TEST_P(FbxTakes, PlayEachObjectsOwn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FbxTakes, ::testing::ValuesIn(kTakesCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
