@@ -2,6 +2,7 @@
 #include "object_takes.h"
 
 #include <algorithm>
+#include <limits>
 #include <unordered_set>
 
 namespace host::scenefile {
@@ -29,11 +30,23 @@ std::vector<int> subtreeSizes(const std::vector<int>& parents) {
 
 // The object a take named "OBJECT|ACTION" belongs to: a node named by the part before a '|' (names
 // may hold '|' themselves, so each is tried) that holds every node the take moves. A take that
-// moves no node belongs to none.
+// moves no node, or one that is not there, belongs to none.
 bool ownerOf(const aiAnimation& take, const NodeTree& nodes, const std::vector<int>& sizes, TakeOwner& owner) {
     const std::string name = take.mName.C_Str();
     if (take.mNumChannels == 0) {
         return false;
+    }
+    // A subtree is a run of indices: it holds every moved node when it holds the lowest and the
+    // highest of their indices.
+    int lowest = std::numeric_limits<int>::max();
+    int highest = -1;
+    for (unsigned c = 0; c < take.mNumChannels; ++c) {
+        const auto moved = nodes.indexOf.find(take.mChannels[c]->mNodeName.C_Str());
+        if (moved == nodes.indexOf.end()) {
+            return false;
+        }
+        lowest = std::min(lowest, moved->second);
+        highest = std::max(highest, moved->second);
     }
     for (size_t bar = name.find('|'); bar != std::string::npos; bar = name.find('|', bar + 1)) {
         const auto object = nodes.indexOf.find(name.substr(0, bar));
@@ -41,13 +54,7 @@ bool ownerOf(const aiAnimation& take, const NodeTree& nodes, const std::vector<i
             continue;
         }
         const int first = object->second;
-        const int end = first + sizes[static_cast<size_t>(first)];
-        bool ownsAll = true;
-        for (unsigned c = 0; c < take.mNumChannels && ownsAll; ++c) {
-            const auto moved = nodes.indexOf.find(take.mChannels[c]->mNodeName.C_Str());
-            ownsAll = moved != nodes.indexOf.end() && moved->second >= first && moved->second < end;
-        }
-        if (ownsAll) {
+        if (lowest >= first && highest < first + sizes[static_cast<size_t>(first)]) {
             owner = {first, name.substr(0, bar), name.substr(bar + 1)};
             return true;
         }

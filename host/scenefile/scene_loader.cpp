@@ -859,7 +859,7 @@ private:
     // The file's texture that a material names, when the file holds its image: "*N" names the
     // N-th (glTF, assimp's FBX writer), a file name one whose own name ends alike (an FBX's
     // embedded media keep the name of the file they came from). -1 for an outside file.
-    int embeddedTextureOf(const std::string& name) const {
+    int embeddedTextureOf(const std::string& name) {
         if (name.empty()) {
             return -1;
         }
@@ -871,7 +871,19 @@ private:
             return index >= 0 && index < static_cast<long long>(file_.mNumTextures) ? static_cast<int>(index)
                                                                                     : kMissingEmbeddedTexture;
         }
-        return file_.GetEmbeddedTextureAndIndex(name.c_str()).second;
+        // The first image whose file name ends alike, as assimp's GetEmbeddedTexture finds it, from
+        // a table made once: files hold thousands of materials and images.
+        if (!embeddedTableMade_) {
+            embeddedTableMade_ = true;
+            for (unsigned i = file_.mNumTextures; i > 0; --i) {
+                const std::string fileName = aiScene::GetShortFilename(file_.mTextures[i - 1]->mFilename.C_Str());
+                if (!fileName.empty()) {
+                    embeddedByFileName_[fileName] = static_cast<int>(i - 1);
+                }
+            }
+        }
+        const auto found = embeddedByFileName_.find(aiScene::GetShortFilename(name.c_str()));
+        return found != embeddedByFileName_.end() ? found->second : -1;
     }
 
     // The bitmap of an embedded image, FOLDER/NAME.EXT; "" (with a warning) when it cannot be
@@ -939,6 +951,8 @@ private:
     float sizeScale_ = 1.0f;
     aiMatrix4x4 unitOnTopNodes_;
     scenefile::EmbeddedImageNames embeddedNames_;
+    std::unordered_map<std::string, int> embeddedByFileName_;
+    bool embeddedTableMade_ = false;
     // Whether the nodes' own frames are in the file's axes, and then the change from the file's
     // world to the host's that every node and mesh is seen through (else both are the identity).
     bool framesInFileAxes_ = true;

@@ -80,9 +80,7 @@ const EmbeddedCase kEmbeddedCases[] = {
     {"ImageNameWithExtensionAndBlanks", "My Ball.PNG", "image/png", kPng, true, "skin", "", "My_Ball.png"},
     {"UnnamedImageTakesTheMaterialsName", "", "image/png", kPng, false, "crate skin", "", "crate_skin.png"},
     {"UnnamedImageAndMaterialTakeTheNodesName", "", "image/png", kPng, true, "", "", "sphere.png"},
-    {"JpegByItsBytes", "photo", "image/jpeg", kJpeg, true, "skin", "", "photo.jpg"},
     {"JpegBytesWhateverTheMimeTypeSays", "photo", "image/png", kJpeg, true, "skin", "", "photo.jpg"},
-    {"TgaByItsFooter", "decal", "image/x-tga", tgaFile(true), true, "skin", "", "decal.tga"},
     {"BmpByTheReadersHint", "old", "image/bmp", kBmp, false, "skin", "textures/old", "textures/old/old.bmp"},
 };
 
