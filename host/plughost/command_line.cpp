@@ -4,6 +4,7 @@
 // examples).
 #include "command_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -39,6 +40,35 @@ bool parseRealNumber(const std::string& text, double& value) {
         return false;
     }
     value = parsed;
+    return true;
+}
+
+bool parseTextureFolder(const std::string& text, std::string& folder) {
+    std::string parsed = text;
+    for (char& c : parsed) {
+        c = c == '\\' ? '/' : c;
+    }
+    while (!parsed.empty() && parsed.back() == '/') {
+        parsed.pop_back();
+    }
+    const bool drive = parsed.size() >= 2 && parsed[1] == ':';
+    if (parsed.empty() || parsed.front() == '/' || drive || parsed.size() > kTextureFolderLimit) {
+        return false;
+    }
+    for (size_t start = 0; start <= parsed.size();) {
+        const size_t slash = std::min(parsed.find('/', start), parsed.size());
+        const std::string part = parsed.substr(start, slash - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        start = slash + 1;
+    }
+    for (const char c : parsed) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            return false;
+        }
+    }
+    folder = parsed;
     return true;
 }
 
@@ -247,14 +277,18 @@ const char kExportFooter[] =
     "An output that is the scene file itself is refused, and so is an output whose name does not\n"
     "end in .md3 when a file that is not an MD3 is there (a forgotten OUT.md3 would overwrite the\n"
     "scene). '--' ends the options: the arguments after it are file names.\n"
+    "Images the scene file embeds become shaders FOLDER/NAME.EXT; --write-textures writes them\n"
+    "(never over a different file without --force). Surfaces without a shader are named after the\n"
+    "export.\n"
     "Exit status: 0 when the export succeeded, 1 when the scene could not be loaded, nothing in it\n"
-    "passed the filters or the export failed, 2 for a usage error, a refused output or a scene file\n"
-    "that cannot be opened.\n"
+    "passed the filters or the export or a texture failed, 2 for a usage error, a refused output or\n"
+    "texture, or a scene file that cannot be opened.\n"
     "\n"
     "examples:\n"
     "  plughost export demo.md3 --from 0 --to 39\n"
     "  plughost export walker.glb upper.md3 --from 0 --to 30 --only-tags tag_head,tag_weapon\n"
     "  plughost export character.fbx lower.md3 --animation walk --fps 15 --from 0 --to 20\n"
+    "  plughost export ball.glb baseq3/models/mapobjects/ball/ball.md3 --write-textures\n"
     "  plughost export still.md3 --no-prompts --time 1600";
 
 std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
@@ -326,7 +360,8 @@ std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
                }
            },
            "the animation to sample, by name or number; 'all' plays every\nanimation together (default: all when "
-           "they move different nodes,\nas one per object, else the file's first)")
+           "they move different nodes,\nas one per object; of a Blender FBX's takes, one per object and\naction, "
+           "each object's own; else the file's first)")
         ->type_name("NAME|N")
         ->group(kSceneGroup);
     addWholeNumber(
@@ -344,8 +379,30 @@ std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
                }
                scene.scale = static_cast<float>(scale);
            },
-           "scale every position by S (default 1; 0.01 turns centimetres\ninto metres)")
+           "scale every position by S (default 1), the file's unit turned into\nmetres first; metres want about "
+           "40 to reach the game's units")
         ->type_name("S")
+        ->group(kSceneGroup);
+    app->add_option_function<std::string>(
+           "--texture-folder",
+           [&request](const std::string& text) {
+               std::string folder;
+               if (!parseTextureFolder(text, folder)) {
+                   throw CLI::ValidationError(
+                       "--texture-folder wants a relative folder such as models/players/x (no '..', at most " +
+                       std::to_string(kTextureFolderLimit) + " characters), not '" + text + "'");
+               }
+               request.textureFolder = folder;
+           },
+           "name the images embedded in the scene FOLDER/NAME.EXT (default: the\noutput's folder from 'models' on, "
+           "when its path holds one)")
+        ->type_name("FOLDER")
+        ->group(kSceneGroup);
+    app->add_flag("--write-textures", request.writeTextures,
+                  "write the embedded images where the game looks for them: below\nthe folder that holds 'models', "
+                  "else beside OUT.md3")
+        ->group(kSceneGroup);
+    app->add_flag("--force", request.force, "let --write-textures replace files that hold other images")
         ->group(kSceneGroup);
     app->add_flag_callback(
            "--allow-outside-files", [&scene] { scene.allowOutsideFiles = true; },
@@ -391,6 +448,9 @@ ParsedArgs<ExportRequest> parseExportArgs(const std::vector<std::string>& args) 
         const std::string sceneOptions = givenInGroup(*app, kSceneGroup, &sceneOptionCount);
         if (request.scenePath.empty() && sceneOptionCount > 0) {
             return sceneOptions + (sceneOptionCount == 1 ? " applies" : " apply") + " to a scene file; none was given";
+        }
+        if (request.force && !request.writeTextures) {
+            return "--force only lets --write-textures replace files; give both, or neither";
         }
         // Without the dialog nothing would move its sliders or tick its boxes: the export would
         // quietly differ from what was asked.

@@ -18,6 +18,10 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// A shader name holds at most 63 characters; a texture folder leaves room in it for a '/' and
+// a short file name ("a.png").
+constexpr size_t kTextureFolderLimit = 57;
+
 // The options dialog's frame sliders run from 0 to this frame.
 constexpr int kDialogFrameLimit = 400;
 // The dialog reads at most this many characters of a name list from its edit field.
@@ -50,6 +54,11 @@ struct ExportRequest {
     std::string selection;  // comma-separated node names
     bool selectedOnly = false;
     SceneLoadOptions sceneOptions;
+    // The folder embedded images are named in, as given (unset: from the output's path).
+    std::optional<std::string> textureFolder;
+    // Write the embedded images where the game looks for them; replace files that differ.
+    bool writeTextures = false;
+    bool force = false;
     // Said on standard error before the export: what of the request the dialog will not take
     // as it was given.
     std::vector<std::string> warnings;
@@ -104,6 +113,10 @@ ParsedArgs<CommandLine> parseCommandLine(const std::vector<std::string>& args);
 // Both fail on anything else in the text, blanks included.
 bool parseWholeNumber(const std::string& text, long long min, long long max, long long& value);
 bool parseRealNumber(const std::string& text, double& value);
+// A texture folder as shader names hold it: relative, parts between '/' (a '\\' counts as one),
+// none of them empty, "." or "..", at most kTextureFolderLimit characters; a trailing '/' is
+// dropped. False for anything else.
+bool parseTextureFolder(const std::string& text, std::string& folder);
 
 }  // namespace host
 

@@ -19,6 +19,7 @@
 #include <modelformat/model_limits.h>
 
 #include "session.h"
+#include "texture_files.h"
 
 namespace host {
 
@@ -166,6 +167,15 @@ void printSummary(const std::string& path) {
         }
         std::printf("\n");
     }
+    std::fflush(stdout);  // the warnings follow the summary they speak of
+    for (const modelformat::Md3Surface& surface : model.surfaces) {
+        if (surface.shaders.empty()) {
+            std::fprintf(stderr,
+                         "warning: surface %s has no shader, so the game draws it untextured; give its node a "
+                         "texture, or name its shader in a .skin file\n",
+                         surface.header.name.c_str());
+        }
+    }
     for (const modelformat::LimitBreach& breach : modelformat::checkMd3Limits(model)) {
         std::fprintf(stderr, "warning: %s: %s\n", breach.where.c_str(), breach.message.c_str());
     }
@@ -222,11 +232,16 @@ int runExport(const CommonOptions& common, const ExportRequest& request) {
     }
 
     Scene scene;
+    const TextureFolders textureFolders = textureFoldersOf(output);
+    std::vector<TextureFile> textureFiles;
+    SceneLoadResult loaded;
     if (scenePath.empty()) {
         SetFrameRate(kDemoFrameRate);
         buildDemoScene(scene);
     } else {
-        const SceneLoadResult loaded = loadSceneFile(scenePath, request.sceneOptions, scene);
+        SceneLoadOptions sceneOptions = request.sceneOptions;
+        sceneOptions.embeddedTextureFolder = request.textureFolder.value_or(textureFolders.modelsFolder);
+        loaded = loadSceneFile(scenePath, sceneOptions, scene);
         if (!loaded.ok) {
             std::fprintf(stderr, "plughost export: cannot load the scene '%s': %s\n", scenePath.c_str(),
                          loaded.error.c_str());
@@ -243,6 +258,18 @@ int runExport(const CommonOptions& common, const ExportRequest& request) {
                          "note: the animation covers frames 0 to %d at %d fps; without --from/--to only frame 0 "
                          "is exported\n",
                          loaded.lengthFrames, loaded.frameRate);
+        }
+        std::string refused;
+        if (request.writeTextures &&
+            !planTextureFiles(loaded.embeddedImages, textureFolders, request.force, textureFiles, refused)) {
+            std::fprintf(stderr, "plughost export: %s; nothing was written\n", refused.c_str());
+            return kExitUsage;
+        }
+        if (!request.writeTextures) {
+            for (const EmbeddedImage& image : loaded.embeddedImages) {
+                std::fprintf(stderr, "note: %s: an embedded image is the shader %s; --write-textures writes it\n",
+                             scenePath.c_str(), image.bitmapName.c_str());
+            }
         }
     }
     for (const std::string& name : splitNames(request.selection)) {
@@ -283,6 +310,17 @@ int runExport(const CommonOptions& common, const ExportRequest& request) {
         return kExitFailed;
     }
     printSummary(output);
+    if (!request.writeTextures) {
+        return kExitOk;
+    }
+    std::string failure;
+    if (!writeTextureFiles(textureFiles, request.force, failure)) {
+        std::fprintf(stderr, "plughost export: %s; the model was written, its textures not all\n", failure.c_str());
+        return kExitFailed;
+    }
+    for (const TextureFile& file : textureFiles) {
+        std::printf("%s %s\n", file.alreadyThere ? "texture already there:" : "wrote texture", file.path.c_str());
+    }
     return kExitOk;
 }
 

@@ -18,7 +18,8 @@ struct SceneLoadOptions {
     // The animation to sample: the one with this name when not empty, else the one at this
     // index, else every animation together when allAnimations is set. With none of them set: all
     // of the file's animations together when they move different nodes (as exporters write one
-    // animation per animated object), else the file's first.
+    // animation per animated object), else each object's own of takes made one per object and
+    // action (Blender's FBX), else the file's first.
     std::string animationName;
     int animationIndex = -1;
     bool allAnimations = false;
@@ -27,13 +28,26 @@ struct SceneLoadOptions {
     // kMaxFileFrameRate (FBX keys count the file's frames), else kDefaultFrameRate (glTF keys are
     // in seconds, assimp gives them in milliseconds).
     int frameRate = 0;
-    // Uniform scale of every position and translation (a file in centimetres at 0.01 gives metres).
+    // Uniform scale of every position and translation, after the file's unit is turned into
+    // metres (FBX's UnitScaleFactor, COLLADA's <unit>); never of a node's axes.
     float scale = 1.0f;
     SceneUpAxis upAxis = SceneUpAxis::FromFile;
     // Files the scene file refers to (glTF buffers, an OBJ's material library) are read only
     // from its own folder and below unless this is set; data: URIs and a GLB's own chunks are
     // part of the file.
     bool allowOutsideFiles = false;
+    // The folder that images embedded in the file (a GLB's chunks, data: URIs, an FBX's embedded
+    // media) are named in: such an image becomes the bitmap FOLDER/NAME.EXT ("" for none: NAME.EXT),
+    // NAME the image's own name in the file, else its material's, else its node's, EXT told by its
+    // bytes. Written with '/' between the parts.
+    std::string embeddedTextureFolder;
+};
+
+// An image a scene file holds itself that a material uses, as named by loading.
+struct EmbeddedImage {
+    std::string bitmapName;            // FOLDER/NAME.EXT: the material's bitmap, the exported shader name
+    std::string fileName;              // NAME.EXT
+    std::vector<unsigned char> bytes;  // the image file as the scene file holds it (PNG, JPEG, TGA, ...)
 };
 
 struct SceneLoadResult {
@@ -56,6 +70,8 @@ struct SceneLoadResult {
     int lengthFrames = 0;
     // Nodes added to the scene, mesh nodes included.
     int nodeCount = 0;
+    // The embedded images the scene's materials use, each once, in the order first used.
+    std::vector<EmbeddedImage> embeddedImages;
 };
 
 constexpr int kDefaultFrameRate = 30;

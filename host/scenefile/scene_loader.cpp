@@ -16,9 +16,11 @@
 
 #include "animation_keys.h"
 #include "assimp_scene_loader.h"
+#include "embedded_images.h"
 #include "file_animation.h"
 #include "gltf_interpolation.h"
 #include "mesh_welding.h"
+#include "object_takes.h"
 #include "scene_file.h"
 #include "scene_folder_io.h"
 
@@ -40,6 +42,17 @@ constexpr unsigned kImportSteps =
     aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType | aiProcess_ValidateDataStructure;
 // What assimp's own viewer assumes when an animation gives no rate.
 constexpr double kUnstatedTicksPerSecond = 25.0;
+// Scenes are read in metres, as glTF defines them and COLLADA's <unit> gives them (assimp puts that
+// unit's scale on the COLLADA root). FBX states its unit as a number of centimetres, its
+// GlobalSettings' UnitScaleFactor, which assimp passes on in the scene's metadata.
+constexpr double kMetresPerCentimetre = 0.01;
+// Blender's FBX writer expresses the file's unit on its top nodes: each top object is scaled from
+// Blender's unit (the metre) to the unit the file states (100 with its default "All Local" scaling,
+// which states centimetres); its other scaling options share the same factor between those scales
+// and the stated unit. Recognised by the creator it writes into the file's header.
+constexpr char kBlenderFbxWriter[] = "Blender (stable FBX IO)";
+// A "*N" texture reference past the file's embedded images.
+constexpr int kMissingEmbeddedTexture = -2;
 
 // The rotation from the file's axes to the host's: the file's right, up and front directions
 // become the host's +X, +Z and -Y. As rows of a column-vector matrix.
@@ -61,6 +74,38 @@ aiVector3D signedAxis(int axis, int sign) {
 aiMatrix4x4 upToHost(const aiVector3D& up) {
     const aiVector3D front = std::fabs(up.z) > 0.5f ? aiVector3D(0.0f, -1.0f, 0.0f) : aiVector3D(0.0f, 0.0f, 1.0f);
     return axesToHost(up ^ front, up, front);
+}
+
+// A number from the metadata, whichever numeric type the reader stored it as.
+bool metadataNumber(const aiMetadata* metadata, const char* key, double& value) {
+    const aiMetadataEntry* entry = nullptr;
+    for (unsigned i = 0; metadata != nullptr && i < metadata->mNumProperties && entry == nullptr; ++i) {
+        if (metadata->mKeys[i] == aiString(key)) {
+            entry = &metadata->mValues[i];
+        }
+    }
+    if (entry == nullptr || entry->mData == nullptr) {
+        return false;
+    }
+    switch (entry->mType) {
+    case AI_FLOAT:
+        value = *static_cast<const float*>(entry->mData);
+        return true;
+    case AI_DOUBLE:
+        value = *static_cast<const double*>(entry->mData);
+        return true;
+    case AI_INT32:
+        value = *static_cast<const int32_t*>(entry->mData);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool writtenByBlenderFbx(const aiMetadata* metadata) {
+    aiString generator;
+    return metadata != nullptr && metadata->Get("SourceAsset_Generator", generator) &&
+           std::string(generator.C_Str()).rfind(kBlenderFbxWriter, 0) == 0;
 }
 
 bool metadataAxis(const aiMetadata* metadata, const char* axisKey, const char* signKey, aiVector3D& axis) {
@@ -121,7 +166,8 @@ public:
           options_(options),
           scene_(scene),
           result_(result),
-          animation_(std::make_shared<FileAnimation>()) {}
+          animation_(std::make_shared<FileAnimation>()),
+          embeddedNames_(options.embeddedTextureFolder) {}
 
     // The interpolations a glTF document states, by animation (assimp drops them).
     void useGltfInterpolations(std::vector<scenefile::GltfInterpolations> interpolations) {
@@ -129,11 +175,11 @@ public:
     }
 
     bool load() {
-        if (!chooseAnimation() || !chooseFrameRate()) {
+        flatten();
+        if (!chooseAnimation() || !chooseFrameRate() || !chooseUnits()) {
             return false;
         }
         chooseAxes();
-        flatten();
         readNodes();
         readAnimation();
         animation_->prepare();
@@ -146,22 +192,24 @@ public:
         // nodes and carry its transform, which for COLLADA and 3DS is assimp's turn to Y-up.
         const bool container = isContainer(root);
         aiMatrix4x4 rootTransform = container ? root->mTransformation : aiMatrix4x4();
-        scaleTranslation(rootTransform, options_.scale);
+        scaleTranslation(rootTransform, sizeScale_);
         const aiMatrix4x4 toHostWorld = toHost_ * rootTransform;
         if (framesInFileAxes_) {
             frame_ = toHostWorld;
             frameInverse_ = toHostWorld;
             frameInverse_.Inverse();
         }
+        // A unit its writer put on the top nodes is taken off them there, with their axes.
+        const aiMatrix4x4 toTopNodes = toHostWorld * unitOnTopNodes_;
         if (container) {
-            addHostNodes(std::vector<const aiNode*>(root->mChildren, root->mChildren + root->mNumChildren),
-                         toHostWorld);
+            addHostNodes(std::vector<const aiNode*>(root->mChildren, root->mChildren + root->mNumChildren), toTopNodes);
         } else {
-            addHostNodes({root}, toHostWorld);
+            addHostNodes({root}, toTopNodes);
         }
         for (std::string& warning : droppedKeys_.warnings()) {
             result_.warnings.push_back(std::move(warning));
         }
+        result_.embeddedImages = embeddedNames_.take();
         SetFrameRate(result_.frameRate);
         return true;
     }
@@ -203,6 +251,16 @@ private:
                                     " animations move different nodes and play together (choose one with --animation)");
             return true;
         }
+        std::vector<int> objectTakes = scenefile::chooseObjectTakes(file_, {nodeByName_, parents_});
+        if (!objectTakes.empty()) {
+            played = std::move(objectTakes);
+            result_.notes.push_back("its " + std::to_string(count) +
+                                    " takes are one per object and action, as Blender writes them; each object's own "
+                                    "plays, together:" +
+                                    listAnimations(played, true) + "; not played:" + listAnimations(played, false) +
+                                    " (choose one with --animation NAME|N, or all)");
+            return true;
+        }
         played.resize(1);
         result_.notes.push_back("the first of its animations is sampled" + listAnimations() +
                                 "; choose with --animation NAME|N, or all to play them together");
@@ -229,6 +287,21 @@ private:
             }
         }
         return true;
+    }
+
+    // The animations listed in indices (or, with listed false, those not in it): N "name", ...
+    std::string listAnimations(const std::vector<int>& indices, bool listed) const {
+        std::vector<bool> inIndices(result_.animationNames.size(), false);
+        for (const int index : indices) {
+            inIndices[static_cast<size_t>(index)] = true;
+        }
+        std::string list;
+        for (size_t i = 0; i < result_.animationNames.size(); ++i) {
+            if (inIndices[i] == listed) {
+                list += (list.empty() ? " " : ", ") + std::to_string(i) + " \"" + result_.animationNames[i] + "\"";
+            }
+        }
+        return list.empty() ? " none" : list;
     }
 
     std::string listAnimations() const {
@@ -269,6 +342,43 @@ private:
             const bool frameBased = rate >= kMinFileFrameRate && rate <= kMaxFileFrameRate && rate == std::floor(rate);
             result_.frameRate = stated > 0.0 && frameBased ? static_cast<int>(rate) : kDefaultFrameRate;
         }
+        return true;
+    }
+
+    // The size of the scene: the file's unit in metres times the asked scale. It scales every
+    // translation, vertex, bone offset and morph offset, never a node's axes, so that a tag keeps
+    // its modelled rotation and scale. Where the writer expressed the unit as a scale of the top
+    // nodes (Blender's FBX), the unit goes on the top nodes instead, where it cancels that scale.
+    bool chooseUnits() {
+        const aiMetadata* metadata = file_.mMetaData;
+        double metresPerUnit = 1.0;
+        double centimetres = 0.0;
+        if (metadataNumber(metadata, "UnitScaleFactor", centimetres)) {
+            if (std::isfinite(centimetres) && centimetres > 0.0) {
+                metresPerUnit = centimetres * kMetresPerCentimetre;
+            } else {
+                result_.warnings.push_back("the file's unit (UnitScaleFactor " + numberText(centimetres) +
+                                           ") is not a positive number; it is taken as the centimetre");
+                metresPerUnit = kMetresPerCentimetre;
+            }
+        }
+        const bool onTopNodes = writtenByBlenderFbx(metadata);
+        if (metresPerUnit != 1.0) {
+            result_.notes.push_back(
+                "its unit is " + numberText(metresPerUnit) + " m (UnitScaleFactor " +
+                numberText(metresPerUnit / kMetresPerCentimetre) + "); it is read in metres" +
+                (onTopNodes ? ", and the scale its writer put on the top nodes for it is taken off" : ""));
+        }
+        const double size = onTopNodes ? options_.scale : metresPerUnit * options_.scale;
+        const auto unitOnTop = static_cast<float>(onTopNodes ? metresPerUnit : 1.0);
+        sizeScale_ = static_cast<float>(size);
+        if (!std::isfinite(sizeScale_) || !(sizeScale_ > 0.0f) || !std::isfinite(unitOnTop) || !(unitOnTop > 0.0f)) {
+            result_.error = "the file's unit (" + numberText(metresPerUnit) + " m) and the scale " +
+                            numberText(options_.scale) + " give a size beyond the numbers a scene holds";
+            return false;
+        }
+        unitOnTopNodes_ = aiMatrix4x4();
+        unitOnTopNodes_.a1 = unitOnTopNodes_.b2 = unitOnTopNodes_.c3 = unitOnTop;
         return true;
     }
 
@@ -322,7 +432,7 @@ private:
     }
 
     void readNodes() {
-        const float scale = options_.scale;
+        const float scale = sizeScale_;
         animation_->nodes.resize(flat_.size());
         for (size_t i = 0; i < flat_.size(); ++i) {
             scenefile::FileNode& node = animation_->nodes[i];
@@ -359,9 +469,11 @@ private:
         result_.lengthFrames = std::max(0, static_cast<int>(frames));
     }
 
-    static std::string secondsText(double seconds) {
+    static std::string secondsText(double seconds) { return numberText(seconds) + " s"; }
+
+    static std::string numberText(double value) {
         char text[32];
-        std::snprintf(text, sizeof text, "%g s", seconds);
+        std::snprintf(text, sizeof text, "%g", value);
         return text;
     }
 
@@ -378,8 +490,10 @@ private:
             cubicSplineWarned_ = true;
             result_.warnings.push_back("cubic-spline keys are interpolated linearly between their values");
         }
-        countKeyTime(animation->mDuration > 0.0 ? animation->mDuration * toCommonTicks : 0.0, lastKey);
-        const float scale = options_.scale;
+        // What this animation gives the scene: a channel of a node or morph target that no earlier
+        // animation moves. Only then does its length count.
+        bool contributes = animation == chosen();
+        const float scale = sizeScale_;
         // assimp names a channel after its node alone: nodes of one name (MD3 surfaces and tags
         // may share one) cannot be told apart, and the first node of the name takes the first.
         // Morph weights are found by name too; a saved MD3's surfaces all play the same ones.
@@ -419,16 +533,23 @@ private:
             channel.scalingInterpolation = interpolations.of(name, scenefile::GltfPath::Scale);
             node.channel = static_cast<int>(animation_->channels.size());
             animation_->channels.push_back(std::move(channel));
+            contributes = true;
         }
         for (unsigned c = 0; c < animation->mNumMorphMeshChannels; ++c) {
             const aiMeshMorphAnim* source = animation->mMorphMeshChannels[c];
             MorphSource morph{source, toCommonTicks, KeyInterpolation::Linear};
             morph.interpolation = interpolations.of(source->mName.C_Str(), scenefile::GltfPath::Weights);
-            morphSources_.emplace(source->mName.C_Str(), morph);
+            if (!morphSources_.emplace(source->mName.C_Str(), morph).second) {
+                continue;
+            }
+            contributes = true;
             // The keys themselves are checked when their mesh is read.
             for (unsigned k = 0; k < source->mNumKeys; ++k) {
                 countKeyTime(source->mKeys[k].mTime * toCommonTicks, lastKey);
             }
+        }
+        if (contributes) {
+            countKeyTime(animation->mDuration > 0.0 ? animation->mDuration * toCommonTicks : 0.0, lastKey);
         }
     }
 
@@ -572,7 +693,7 @@ private:
         const auto vertexCount = static_cast<int>(welded.sourceOf.size());
         result.setNumVerts(vertexCount);
         for (int v = 0; v < vertexCount; ++v) {
-            const aiVector3D p = frame_ * (mesh.mVertices[welded.sourceOf[static_cast<size_t>(v)]] * options_.scale);
+            const aiVector3D p = frame_ * (mesh.mVertices[welded.sourceOf[static_cast<size_t>(v)]] * sizeScale_);
             result.verts[v] = Point3(p.x, p.y, p.z);
         }
         result.setNumFaces(triangles);
@@ -624,7 +745,7 @@ private:
         std::vector<scenefile::SkinBone> bones = readSkin(mesh, influences);
         const WeldedVertices welded = scenefile::weldVertices(mesh, influences);
         Mesh topology = buildTopology(mesh, welded, !deforming);
-        node.setMaterial(materialFor(mesh.mMaterialIndex));
+        node.setMaterial(materialFor(mesh.mMaterialIndex, node.name()));
         if (!deforming) {
             node.setMesh(topology);
             return;
@@ -636,7 +757,7 @@ private:
         data->toHost = frame_;
         data->restPositions.reserve(welded.sourceOf.size());
         for (const std::uint32_t source : welded.sourceOf) {
-            data->restPositions.push_back(mesh.mVertices[source] * options_.scale);
+            data->restPositions.push_back(mesh.mVertices[source] * sizeScale_);
             if (mesh.HasNormals()) {
                 data->restNormals.push_back(mesh.mNormals[source]);
             }
@@ -673,7 +794,7 @@ private:
             if (target->HasPositions() && target->mNumVertices == mesh.mNumVertices) {
                 for (size_t v = 0; v < vertexCount; ++v) {
                     const std::uint32_t source = welded.sourceOf[v];
-                    offsets[v] = (target->mVertices[source] - mesh.mVertices[source]) * options_.scale;
+                    offsets[v] = (target->mVertices[source] - mesh.mVertices[source]) * sizeScale_;
                 }
                 if (target->HasNormals() && mesh.HasNormals()) {
                     normalOffsets.resize(vertexCount);
@@ -690,10 +811,14 @@ private:
             data.targetNormalOffsets.push_back(std::move(normalOffsets));
             data.defaultWeights.push_back(target->mWeight);
         }
-        // A morph channel names its mesh, or (glTF, whose weights belong to the node) the node.
+        // A morph channel names its mesh, or (glTF, whose weights belong to the node) the node, or
+        // (FBX) the node and the number of its geometry, "NODE*0" for a node's one geometry.
         auto found = morphSources_.find(mesh.mName.C_Str());
         if (found == morphSources_.end()) {
             found = morphSources_.find(placingName);
+        }
+        if (found == morphSources_.end()) {
+            found = morphSources_.find(placingName + "*0");
         }
         if (found == morphSources_.end()) {
             return;
@@ -726,7 +851,7 @@ private:
         if (mesh.mNumBones == 0) {
             return bones;
         }
-        const float scale = options_.scale;
+        const float scale = sizeScale_;
         perVertex.assign(mesh.mNumVertices, {});
         for (unsigned b = 0; b < mesh.mNumBones; ++b) {
             const aiBone* bone = mesh.mBones[b];
@@ -754,7 +879,58 @@ private:
         return bones;
     }
 
-    Material* materialFor(unsigned index) {
+    // The file's texture that a material names, when the file holds its image: "*N" names the
+    // N-th (glTF, assimp's FBX writer), a file name one whose own name ends alike (an FBX's
+    // embedded media keep the name of the file they came from). -1 for an outside file.
+    int embeddedTextureOf(const std::string& name) {
+        if (name.empty()) {
+            return -1;
+        }
+        if (name[0] == '*') {
+            const std::string digits = name.substr(1);
+            const bool number =
+                !digits.empty() && digits.size() < 10 && digits.find_first_not_of("0123456789") == std::string::npos;
+            const long long index = number ? std::stoll(digits) : -1;
+            return index >= 0 && index < static_cast<long long>(file_.mNumTextures) ? static_cast<int>(index)
+                                                                                    : kMissingEmbeddedTexture;
+        }
+        // The first image whose file name ends alike, as assimp's GetEmbeddedTexture finds it, from
+        // a table made once: files hold thousands of materials and images.
+        if (!embeddedTableMade_) {
+            embeddedTableMade_ = true;
+            for (unsigned i = file_.mNumTextures; i > 0; --i) {
+                const std::string fileName = aiScene::GetShortFilename(file_.mTextures[i - 1]->mFilename.C_Str());
+                if (!fileName.empty()) {
+                    embeddedByFileName_[fileName] = static_cast<int>(i - 1);
+                }
+            }
+        }
+        const auto found = embeddedByFileName_.find(aiScene::GetShortFilename(name.c_str()));
+        return found != embeddedByFileName_.end() ? found->second : -1;
+    }
+
+    // The bitmap of an embedded image, FOLDER/NAME.EXT; "" (with a warning) when it cannot be
+    // named or is not there.
+    std::string embeddedBitmapName(int texture, const std::string& reference, const std::string& materialName,
+                                   const std::string& nodeName) {
+        const std::string material =
+            materialName.empty() ? "the material of node \"" + nodeName + "\"" : "material \"" + materialName + "\"";
+        if (texture == kMissingEmbeddedTexture) {
+            result_.warnings.push_back(material + " names the embedded image \"" + reference +
+                                       "\", which the file does not hold; it has no texture");
+            return "";
+        }
+        const aiTexture& image = *file_.mTextures[texture];
+        std::string problem;
+        const std::string name = embeddedNames_.nameOf(static_cast<unsigned>(texture), image,
+                                                       {image.mFilename.C_Str(), materialName, nodeName}, problem);
+        if (!problem.empty()) {
+            result_.warnings.push_back("the embedded image of " + material + " " + problem);
+        }
+        return name;
+    }
+
+    Material* materialFor(unsigned index, const std::string& nodeName) {
         if (index >= file_.mNumMaterials) {
             return nullptr;
         }
@@ -768,16 +944,17 @@ private:
         Material* material =
             scene_.addMaterial(name.length > 0 ? std::string(name.C_Str()) : "material_" + std::to_string(index));
         aiString texture;
-        if (source->GetTexture(aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS ||
-            source->GetTexture(aiTextureType_BASE_COLOR, 0, &texture) == AI_SUCCESS) {
+        const bool textured = source->GetTexture(aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS ||
+                              source->GetTexture(aiTextureType_BASE_COLOR, 0, &texture) == AI_SUCCESS;
+        const int embedded = textured ? embeddedTextureOf(texture.C_Str()) : -1;
+        if (embedded != -1) {
+            const std::string mapName = embeddedBitmapName(embedded, texture.C_Str(), name.C_Str(), nodeName);
+            if (!mapName.empty()) {
+                material->setDiffuseMap(std::make_unique<BitmapTexture>(mapName));
+            }
+        } else if (textured) {
             const std::string mapName = texturePathFor(std::filesystem::path(path_).parent_path(), texture.C_Str());
             if (!mapName.empty()) {
-                if (mapName[0] == '*' && !embeddedWarned_) {
-                    result_.warnings.push_back(
-                        "embedded textures are named by their number (\"*0\"); "
-                        "their images are not written out");
-                    embeddedWarned_ = true;
-                }
                 material->setDiffuseMap(std::make_unique<BitmapTexture>(mapName));
             }
         }
@@ -792,6 +969,13 @@ private:
     SceneLoadResult& result_;
     std::shared_ptr<FileAnimation> animation_;
     aiMatrix4x4 toHost_;
+    // Scales every translation, vertex, bone offset and morph offset: the asked scale, times the
+    // file's unit unless that goes on the top nodes (unitOnTopNodes_, else the identity).
+    float sizeScale_ = 1.0f;
+    aiMatrix4x4 unitOnTopNodes_;
+    scenefile::EmbeddedImageNames embeddedNames_;
+    std::unordered_map<std::string, int> embeddedByFileName_;
+    bool embeddedTableMade_ = false;
     // Whether the nodes' own frames are in the file's axes, and then the change from the file's
     // world to the host's that every node and mesh is seen through (else both are the identity).
     bool framesInFileAxes_ = true;
@@ -816,7 +1000,6 @@ private:
     std::unordered_set<std::string> takenNames_;
     std::unordered_map<std::string, long long> nextSuffix_;
     std::map<unsigned, Material*> materials_;
-    bool embeddedWarned_ = false;
 };
 
 }  // namespace

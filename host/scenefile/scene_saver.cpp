@@ -22,6 +22,8 @@ namespace {
 const char kSavedRootName[] = "Scene";
 const char kDefaultMaterialName[] = "default";
 constexpr TimeValue kSaveTime = 0;
+// FBX states its unit in centimetres: a host unit is read from scene files as a metre.
+constexpr double kCentimetresPerHostUnit = 100.0;
 
 // assimp's exporters take the scene as Y-up: the host's (x, y, z) is written as (x, z, -y).
 aiMatrix4x4 hostToYUp() {
@@ -326,6 +328,12 @@ bool saveSceneFile(const Scene& scene, const std::string& path, std::string& err
     {
         SceneWriter writer(out, extension != "fbx");
         writer.write(scene);
+    }
+    if (extension == "fbx") {
+        // The FBX writer states the unit the scene's metadata gives, else the centimetre; the
+        // host's units are read from scene files as metres, so say so and they read back as saved.
+        out.mMetaData = aiMetadata::Alloc(1);
+        out.mMetaData->Set(0, "UnitScaleFactor", kCentimetresPerHostUnit);
     }
     if (exporter.Export(&out, format->id, path) != AI_SUCCESS) {
         error = "cannot write " + path + ": " + exporter.GetErrorString();

@@ -5,11 +5,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -36,6 +41,30 @@ CommandRun plughost(const std::string& arguments) {
 }
 
 std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::uint32_t littleEndian32(const std::string& bytes, size_t at) {
+    std::uint32_t value = 0;
+    for (int b = 3; b >= 0; --b) {
+        value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<size_t>(b)]);
+    }
+    return value;
+}
+
+// The first image of a GLB as the file holds it: its buffer view in the binary chunk, which
+// follows the 12-byte header and the JSON chunk (8 bytes of length and type, then the text).
+std::string firstGlbImage(const std::string& path) {
+    const std::string glb = fileText(path);
+    const std::uint32_t jsonLength = littleEndian32(glb, 12);
+    const nlohmann::json document = nlohmann::json::parse(glb.substr(20, jsonLength));
+    const nlohmann::json& view = document.at("bufferViews").at(document.at("images").at(0).at("bufferView").get<int>());
+    const size_t binary = 20 + jsonLength + 8;
+    return glb.substr(binary + view.value("byteOffset", 0), view.at("byteLength").get<size_t>());
+}
 
 class PlughostCommandLine : public ::testing::Test {
 protected:
@@ -195,11 +224,6 @@ int lineCount(const std::string& text) {
     return lines;
 }
 
-std::string fileText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 // Refusals of an output that would destroy a file the person did not mean to write: one line,
@@ -342,4 +366,87 @@ TEST_F(PlughostCommandLine, ANameListLongerThanTheDialogsFieldIsCutWithAWarning)
         plughost("export " + quoted(path("cut.md3")) + " --only-objects " + std::string(130, 'y'));
     EXPECT_NE(objects.out.find("warning: --only-objects"), std::string::npos) << objects.out;
     EXPECT_NE(objects.out.find("'yyyy'"), std::string::npos) << objects.out;
+}
+
+// A GLB's embedded image becomes a shader named where the game finds it, and --write-textures
+// puts the image there: below the folder that holds "models", or beside the model without one;
+// never over a different file unless --force, and never half.
+TEST_F(PlughostCommandLine, WritesEmbeddedImagesWhereTheGameLooks) {
+    const std::string scene = std::string(QMP_SCENE_DATA_DIR) + "/blender/rig.glb";
+    const std::string image = firstGlbImage(scene);
+    ASSERT_EQ(image.substr(1, 3), "PNG");
+    std::filesystem::create_directories(path("baseq3/models/mapobjects/rig"));
+    const std::string model = path("baseq3/models/mapobjects/rig/rig.md3");
+    const std::string texture = path("baseq3/models/mapobjects/rig/ball.png");
+
+    CommandRun run = plughost("export '" + scene + "' '" + model + "'");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("shader models/mapobjects/rig/ball.png"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("--write-textures writes it"), std::string::npos) << run.out;
+    EXPECT_FALSE(std::filesystem::exists(texture));
+
+    run = plughost("export '" + scene + "' '" + model + "' --write-textures");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(fileText(texture), image);
+    run = plughost("export '" + scene + "' '" + model + "' --write-textures");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("texture already there"), std::string::npos) << run.out;
+
+    // A different file there: refused before anything is written, then replaced when forced.
+    std::ofstream(texture, std::ios::binary) << "someone else's picture";
+    std::filesystem::remove(model);
+    run = plughost("export '" + scene + "' '" + model + "' --write-textures");
+    EXPECT_EQ(run.status, 2) << run.out;
+    EXPECT_NE(run.out.find("--force replaces it"), std::string::npos) << run.out;
+    EXPECT_EQ(fileText(texture), "someone else's picture");
+    EXPECT_FALSE(std::filesystem::exists(model));
+    run = plughost("export '" + scene + "' '" + model + "' --write-textures --force");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(fileText(texture), image);
+
+    // A folder given for the images, below the same game folder.
+    run = plughost("export '" + scene + "' '" + model + "' --write-textures --texture-folder textures/props");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("shader textures/props/ball.png"), std::string::npos) << run.out;
+    EXPECT_EQ(fileText(path("baseq3/textures/props/ball.png")), image);
+
+    // No "models" in the output's path: the image goes beside the model, named alone.
+    std::filesystem::create_directories(path("loose"));
+    run = plughost("export '" + scene + "' '" + path("loose/rig.md3") + "' --write-textures");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("shader ball.png"), std::string::npos) << run.out;
+    EXPECT_EQ(fileText(path("loose/ball.png")), image);
+
+    // A folder where the image goes is refused; a place that cannot be made fails the export's
+    // textures and leaves no partial file.
+    std::filesystem::create_directories(path("baseq3/models/blocked/ball.png"));
+    std::filesystem::create_directories(path("baseq3/models/blocked/x"));
+    run = plughost("export '" + scene + "' '" + path("baseq3/models/blocked/x/rig.md3") +
+                   "' --write-textures --force --texture-folder models/blocked");
+    EXPECT_EQ(run.status, 2) << run.out;
+    EXPECT_NE(run.out.find("is not a regular file"), std::string::npos) << run.out;
+    std::ofstream(path("baseq3/plain")) << "a file where a folder should be";
+    run = plughost("export '" + scene + "' '" + model + "' --write-textures --texture-folder plain/props");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("cannot write"), std::string::npos) << run.out;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path("baseq3"))) {
+        EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos) << entry.path();
+    }
+}
+
+// After an export every surface without a shader is named, with what to do about it.
+TEST_F(PlughostCommandLine, NamesEverySurfaceWithoutAShader) {
+    const std::string scene = std::string(QMP_SCENE_DATA_DIR) + "/figure.gltf";
+    const CommandRun run = plughost("export '" + scene + "' '" + path("figure.md3") + "' --no-warnings");
+    ASSERT_EQ(run.status, 0) << run.out;
+    for (const char* surface : {"spinner", "blob", "prop"}) {
+        EXPECT_NE(run.out.find(std::string("warning: surface ") + surface +
+                               " has no shader, so the game draws it untextured; give its node a texture, or name "
+                               "its shader in a .skin file\n"),
+                  std::string::npos)
+            << surface << "\n"
+            << run.out;
+    }
+    EXPECT_EQ(run.out.find("warning: surface body has no shader"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("warning: surface spinner_spinner_mesh-1 has no shader"), std::string::npos) << run.out;
 }

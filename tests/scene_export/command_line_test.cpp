@@ -120,6 +120,9 @@ TEST(CommandLineExport, RefusalsAreUsageErrorsAndHelpIsNot) {
         {"--fps", "30", "out.md3"},  // scene options without a scene file
         {"--no-prompts", "--from", "1"},
         {"--no-prompts", "--no-warnings"},
+        {"--texture-folder", "models/x", "out.md3"},  // a scene option without a scene file
+        {"--force", "s.glb", "o.md3"},                // --force without --write-textures
+        {"--texture-folder", "../models", "s", "o"},
         {"a", "b", "c"},
         {"--bogus"},
         {"--from"},
@@ -150,6 +153,44 @@ TEST(CommandLineImport, AllFramesTakesAFrameRateAndOnlyItDoes) {
         parsed = host::parseImportArgs(args);
         EXPECT_FALSE(parsed.request.has_value()) << ::testing::PrintToString(args);
         EXPECT_EQ(parsed.status, host::kExitUsage) << ::testing::PrintToString(args);
+    }
+}
+
+TEST(CommandLineExport, TextureOptionsFillTheRequest) {
+    host::ExportRequest request = exportRequest({"s.glb", "o.md3"});
+    EXPECT_FALSE(request.textureFolder.has_value());
+    EXPECT_FALSE(request.writeTextures);
+    EXPECT_FALSE(request.force);
+    request =
+        exportRequest({"--texture-folder", "models\\players\\ball\\", "--write-textures", "--force", "s.glb", "o.md3"});
+    EXPECT_EQ(request.textureFolder.value_or(""), "models/players/ball");
+    EXPECT_TRUE(request.writeTextures);
+    EXPECT_TRUE(request.force);
+}
+
+// Texture folders go into shader names and below the game's folder: relative, without parts that
+// climb out or say nothing, and short enough to leave a name room in 63 characters.
+TEST(CommandLineTextureFolders, AreRelativeAndBounded) {
+    const std::pair<std::string, std::string> accepted[] = {
+        {"models/players/ball", "models/players/ball"},
+        {"textures/props/", "textures/props"},
+        {"models\\mapobjects", "models/mapobjects"},
+        {"a", "a"},
+        {std::string(host::kTextureFolderLimit, 'm'), std::string(host::kTextureFolderLimit, 'm')},
+    };
+    for (const auto& [text, expected] : accepted) {
+        std::string folder;
+        EXPECT_TRUE(host::parseTextureFolder(text, folder)) << text;
+        EXPECT_EQ(folder, expected) << text;
+    }
+    for (const std::string& text :
+         {std::string(""), std::string("/"), std::string("/models/x"), std::string("C:/models"),
+          std::string("models/../../etc"), std::string(".."), std::string("models/./x"), std::string("models//x"),
+          std::string("\\\\server\\share"), std::string("models/\nx"),
+          std::string(host::kTextureFolderLimit + 1, 'm')}) {
+        std::string folder = "kept";
+        EXPECT_FALSE(host::parseTextureFolder(text, folder)) << text;
+        EXPECT_EQ(folder, "kept") << text;
     }
 }
 

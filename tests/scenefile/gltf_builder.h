@@ -1,5 +1,6 @@
-// Small glTF documents built in a test: nodes, meshes, skins and animations over one buffer of
-// little-endian numbers, written as a .gltf with the buffer inline (a data: URI) or beside it.
+// Small glTF documents built in a test: nodes, meshes, skins, animations and textured materials
+// over one buffer of little-endian numbers, written as a .gltf with the buffer inline (a data: URI)
+// or beside it, or as a .glb.
 #ifndef TESTS_SCENEFILE_GLTF_BUILDER_H
 #define TESTS_SCENEFILE_GLTF_BUILDER_H
 
@@ -79,6 +80,46 @@ public:
         }
     }
 
+    // An image: its bytes in the buffer (the binary chunk of a .glb) when inBuffer, else inline as
+    // a data: URI; an empty name leaves it unnamed. Answers its index.
+    int image(const std::vector<char>& bytes, const std::string& name, const std::string& mimeType, bool inBuffer) {
+        Json description = {{"mimeType", mimeType}};
+        if (!name.empty()) {
+            description["name"] = name;
+        }
+        if (inBuffer) {
+            while (buffer_.size() % 4 != 0) {
+                buffer_.push_back('\0');
+            }
+            views_.push_back({{"buffer", 0}, {"byteOffset", buffer_.size()}, {"byteLength", bytes.size()}});
+            buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+            description["bufferView"] = views_.size() - 1;
+        } else {
+            description["uri"] = "data:" + mimeType + ";base64," + base64(bytes);
+        }
+        images_.push_back(description);
+        return static_cast<int>(images_.size()) - 1;
+    }
+
+    // A material whose base colour is an image (through a texture of its own); an empty name
+    // leaves it unnamed.
+    int material(const std::string& name, int imageIndex) {
+        textures_.push_back({{"source", imageIndex}});
+        Json description = {{"pbrMetallicRoughness", {{"baseColorTexture", {{"index", textures_.size() - 1}}}}}};
+        if (!name.empty()) {
+            description["name"] = name;
+        }
+        materials_.push_back(description);
+        return static_cast<int>(materials_.size()) - 1;
+    }
+
+    // Gives a mesh's primitive a material and texture coordinates (two per vertex).
+    void useMaterial(int meshIndex, int materialIndex, const std::vector<float>& uvs) {
+        Json& primitive = meshes_[static_cast<size_t>(meshIndex)]["primitives"][0];
+        primitive["material"] = materialIndex;
+        primitive["attributes"]["TEXCOORD_0"] = floats(uvs, "VEC2");
+    }
+
     // A channel of an animation: key times in seconds and the values, as many per key as the
     // path needs (3 for translation and scale, 4 for rotation, one per target for weights).
     void channel(int nodeIndex, const std::string& path, const std::vector<float>& times,
@@ -115,12 +156,48 @@ public:
         if (!animations_.empty()) {
             result["animations"] = animations_;
         }
+        if (!images_.empty()) {
+            result["images"] = images_;
+            result["textures"] = textures_;
+            result["materials"] = materials_;
+        }
         return result;
     }
 
     // Writes the document with its buffer inline; answers the path.
     std::string write(const std::filesystem::path& path) const {
         std::ofstream(path) << document().dump();
+        return path.string();
+    }
+
+    // Writes the document as a GLB: the JSON chunk, then the buffer as the binary chunk.
+    std::string writeGlb(const std::filesystem::path& path) const {
+        Json json = document();
+        json["buffers"] = {{{"byteLength", buffer_.size()}}};
+        std::string text = json.dump();
+        while (text.size() % 4 != 0) {
+            text += ' ';
+        }
+        std::vector<char> binary = buffer_;
+        while (binary.size() % 4 != 0) {
+            binary.push_back('\0');
+        }
+        std::string glb;
+        const auto put32 = [&glb](std::uint32_t value) {
+            for (int b = 0; b < 4; ++b) {
+                glb += static_cast<char>((value >> (8 * b)) & 0xFF);
+            }
+        };
+        glb += "glTF";
+        put32(2);
+        put32(static_cast<std::uint32_t>(12 + 8 + text.size() + 8 + binary.size()));
+        put32(static_cast<std::uint32_t>(text.size()));
+        glb += "JSON";
+        glb += text;
+        put32(static_cast<std::uint32_t>(binary.size()));
+        glb += std::string("BIN\0", 4);
+        glb.append(binary.begin(), binary.end());
+        std::ofstream(path, std::ios::binary) << glb;
         return path.string();
     }
 
@@ -165,6 +242,9 @@ private:
     std::vector<Json> animations_;
     std::vector<Json> views_;
     std::vector<Json> accessors_;
+    std::vector<Json> images_;
+    std::vector<Json> textures_;
+    std::vector<Json> materials_;
     std::vector<char> buffer_;
 };
 
