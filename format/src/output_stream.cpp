@@ -535,6 +535,11 @@ bool FileSetOutput::backUp(Member& member) {
     if (lstat(target.c_str(), &info) != 0) {
         return errno == ENOENT;  // nothing to keep
     }
+    if (!S_ISREG(info.st_mode)) {
+        // Something else took the path since the file was begun; it is not to be replaced.
+        recordFailure(member.path, S_ISDIR(info.st_mode) ? OutputError::IsAFolder : OutputError::NotARegularFile, 0);
+        return false;
+    }
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::string name = freeName(temporaryPattern(target, kBackupSuffix));
         if (name.empty()) {

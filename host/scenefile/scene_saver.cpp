@@ -340,7 +340,7 @@ bool saveSceneFile(const Scene& scene, const std::string& path, std::string& err
         return false;
     }
     if (!exported) {
-        error = exporter.GetErrorString();
+        error = std::string("the ") + format->description + " writer refused the scene: " + exporter.GetErrorString();
         return false;
     }
     if (!files.commit()) {
