@@ -516,6 +516,11 @@ OutputStream* FileSetOutput::create(const std::string& path) {
     return members_.back().stream.get();
 }
 
+bool FileSetOutput::writeFile(const std::string& path, const void* data, size_t size) {
+    OutputStream* out = create(path);
+    return out != nullptr && out->write(data, size);
+}
+
 std::string FileSetOutput::failure() const {
     const Failure failure = firstFailure();
     if (failure.error == OutputError::None) {
@@ -533,7 +538,11 @@ bool FileSetOutput::backUp(Member& member) {
     const std::string& target = member.stream->targetPath();
     struct stat info {};
     if (lstat(target.c_str(), &info) != 0) {
-        return errno == ENOENT;  // nothing to keep
+        if (errno == ENOENT) {
+            return true;  // nothing to keep
+        }
+        recordFailure(member.path, outputErrorOf(errno), errno);
+        return false;
     }
     if (!S_ISREG(info.st_mode)) {
         // Something else took the path since the file was begun; it is not to be replaced.
@@ -547,14 +556,16 @@ bool FileSetOutput::backUp(Member& member) {
         }
         // A second link keeps the file at its path throughout; where the file system has no
         // links, it is moved aside for the moment of the replace.
-        if (link(target.c_str(), name.c_str()) == 0 ||
-            (errno != EEXIST && std::rename(target.c_str(), name.c_str()) == 0)) {
+        bool kept = link(target.c_str(), name.c_str()) == 0;
+        if (!kept && errno == EEXIST) {
+            continue;  // the name was taken meanwhile
+        }
+        kept = kept || std::rename(target.c_str(), name.c_str()) == 0;
+        if (kept) {
             member.backupPath = name;
             return true;
         }
-        if (errno != EEXIST) {
-            break;
-        }
+        break;
     }
     recordFailure(member.path, creationError(errno, true), errno);
     return false;

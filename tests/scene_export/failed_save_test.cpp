@@ -62,9 +62,7 @@ public:
 
     bool mounted() const { return mounted_; }
     const std::string& error() const { return error_; }
-    bool makeReadOnly() {
-        return mount("tmpfs", folder_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
-    }
+    bool makeReadOnly() { return mount("tmpfs", folder_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k") == 0; }
     // Fills all but `left` bytes of it.
     void fillLeaving(size_t left) {
         struct statvfs info {};
@@ -196,8 +194,7 @@ TEST_F(FailedSaveTest, DanglingLinksAndTheLongestNamesAreWritten) {
         end = runPlughost({"export", output});
         EXPECT_EQ(end.status, 0) << length << "\n" << end.out;
         EXPECT_EQ(runPlughost({"check", output}).status, 0) << length;
-        EXPECT_EQ(runPlughost({"import", path("model.md3"), output.substr(0, output.size() - 4) + ".obj"}).status,
-                  0);
+        EXPECT_EQ(runPlughost({"import", path("model.md3"), output.substr(0, output.size() - 4) + ".obj"}).status, 0);
     }
     end = runPlughost({"export", path(std::string(252, 'n') + ".md3")});
     EXPECT_EQ(end.status, 1);

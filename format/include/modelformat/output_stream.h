@@ -161,7 +161,9 @@ private:
 // materials): each is written as FileOutputStream writes one, and commit() puts all of them in
 // place or none. The main file, which names the others, goes in last, so that it never names a
 // file that is not there; when putting one in place fails, those already placed are taken back
-// and the files that were at their paths before are restored.
+// and the files that were at their paths before are restored. A writer gives each file's path to
+// create() (or writeFile()) as it writes it, then commits once every file is written; when
+// anything failed, failure() words why for a message ("the disk is full (writing 'a.bin')").
 class FileSetOutput {
 public:
     explicit FileSetOutput(std::string mainPath,
@@ -175,6 +177,9 @@ public:
     // path too is given here), or null when the file cannot be written there: the set has then
     // failed (failure() says why) and commit() will answer false.
     OutputStream* create(const std::string& path);
+    // A whole file at once (as glTF writers hand over a buffer or an image): create and write.
+    // False when it failed; the set has then failed.
+    bool writeFile(const std::string& path, const void* data, size_t size);
     // Puts every file in place, the main file last. False, with nothing changed at any path,
     // when a file failed, none was created, or one could not be put in place.
     bool commit();
