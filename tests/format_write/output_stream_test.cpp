@@ -239,26 +239,6 @@ TEST_P(FileStreamTest, AFullDiskOrAReadOnlyFileSystemFailsWithItsReason) {
 INSTANTIATE_TEST_SUITE_P(Temporaries, FileStreamTest, ::testing::Values(Temporary::Unnamed, Temporary::Named),
                          temporaryName);
 
-// The errors' words name what a person must change.
-TEST(OutputErrors, SayWhatToChange) {
-    const std::pair<OutputError, const char*> words[] = {
-        {OutputError::FolderMissing, "folder does not exist"},
-        {OutputError::IsAFolder, "is a folder"},
-        {OutputError::NotARegularFile, "not a regular file"},
-        {OutputError::ReadOnlyFile, "read-only"},
-        {OutputError::FolderNotWritable, "folder is not writable, and a safe replace needs that"},
-        {OutputError::PermissionDenied, "permission denied"},
-        {OutputError::ReadOnlyFileSystem, "file system is read-only"},
-        {OutputError::DiskFull, "disk is full"},
-    };
-    for (const auto& [error, text] : words) {
-        EXPECT_NE(describeOutputError(error).find(text), std::string::npos) << describeOutputError(error);
-    }
-    EXPECT_EQ(outputErrorOf(ENOSPC), OutputError::DiskFull);
-    EXPECT_EQ(outputErrorOf(EDQUOT), OutputError::DiskFull);
-    EXPECT_EQ(describeOutputError(OutputError::Other, EBADF), std::strerror(EBADF));
-}
-
 class FileSetTest : public ::testing::TestWithParam<Temporary> {
 protected:
     // A scene file naming its buffer, both there from an earlier save.

@@ -238,7 +238,7 @@ TEST_F(FailedSaveTest, AFailedImportSaveLeavesTheEarlierFiles) {
     // Room for one of the two files again, not for both.
     small.fillLeaving(buffer.size() + 4096);
     const std::set<std::string> before = namesIn(path("small"));
-    for (const char* output : {"small/precious.gltf", "small/new.gltf"}) {
+    for (const char* output : {"small/precious.gltf", "small/new.gltf", "small/new.glb"}) {
         const ProcessEnd end = runPlughost({"import", path("model.md3"), path(output)});
         EXPECT_EQ(end.status, 1) << end.out;
         EXPECT_NE(end.out.find("the disk is full"), std::string::npos) << end.out;
