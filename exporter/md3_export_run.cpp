@@ -14,6 +14,10 @@ namespace {
 
 bool isTagName(const char* name) { return std::strncmp(name, "tag_", 4) == 0; }
 
+const char kCutNamesCaption[] = "Long Names";
+// Cut names listed in the warning; the rest are counted.
+constexpr size_t kCutNamesListed = 4;
+
 }  // namespace
 
 Md3ExportRun::Md3ExportRun(const ExportOptions& options, IScene* scene, modelformat::TargetOutputStream& output)
@@ -37,6 +41,7 @@ int Md3ExportRun::execute(const std::string& path, bool suppressPrompts) {
     progress_.open(pluginInstance());
     sortNodes();
     if (!output_.open(path)) {
+        failure_ = output_.error();
         return 0;
     }
     writer_ = std::make_unique<BinaryWriter>(output_);
@@ -57,8 +62,16 @@ int Md3ExportRun::execute(const std::string& path, bool suppressPrompts) {
     writer_->patchWithCurrentPosition(endOffset);
     patchFrameBounds();
 
-    const bool complete = !writer_->failed() && writer_->allPatched();
-    return complete && output_.commit() ? 1 : 0;
+    if (writer_->failed() || !writer_->allPatched()) {
+        failure_ = writer_->failed() ? writer_->error() : modelformat::OutputError::Other;
+        return 0;
+    }
+    if (!output_.commit()) {
+        failure_ = output_.error();
+        return 0;
+    }
+    warnOfCutNames();
+    return 1;
 }
 
 void Md3ExportRun::sortNodes() {
@@ -88,7 +101,7 @@ void Md3ExportRun::sortNodes() {
 void Md3ExportRun::writeHeader(const std::string& path) {
     writer_->writeBytes(modelformat::kMd3Magic, sizeof modelformat::kMd3Magic);
     writer_->writeInt32(modelformat::kMd3Version);
-    writer_->writeTextField(options_.smartPaths ? modelformat::smartPath(path) : path,
+    writer_->writeTextField(nameField("model name", options_.smartPaths ? modelformat::smartPath(path) : path),
                             modelformat::kMd3ModelNameLength);
     writer_->writeInt32(frameCount_);
     writer_->writeInt32(static_cast<int32_t>(tagPositions_.size()));
@@ -153,7 +166,9 @@ void Md3ExportRun::writeTags() {
         for (int position : tagPositions_) {
             INode* node = nodeAtFrame(frame, position);
             const Matrix3 transform = frameTransform(node, frame);
-            writer_->writeTextField(modelformat::tagNameFieldText(node->GetName() != nullptr ? node->GetName() : ""),
+            const std::string name = node->GetName() != nullptr ? node->GetName() : "";
+            // Noted once, in the first frame; every frame writes the same name.
+            writer_->writeTextField(frame == 0 ? nameField("tag", name) : modelformat::nameFieldText(name),
                                     modelformat::kMd3TagNameLength);
             for (int row : {3, 0, 1, 2}) {
                 const Point3 values = transform.GetRow(row);
@@ -169,4 +184,27 @@ void Md3ExportRun::warn(const char* text, const char* caption) const {
     if (options_.showWarnings) {
         MessageBoxA(GetActiveWindow(), text, caption, MB_OK);
     }
+}
+
+std::string Md3ExportRun::nameField(const char* what, const std::string& name) {
+    if (modelformat::nameFieldCuts(name)) {
+        cutNames_.push_back(std::string(what) + " '" + name.c_str() + "'");
+    }
+    return modelformat::nameFieldText(name);
+}
+
+void Md3ExportRun::warnOfCutNames() const {
+    if (cutNames_.empty()) {
+        return;
+    }
+    std::string text = std::to_string(cutNames_.size()) + (cutNames_.size() == 1 ? " name was" : " names were") +
+                       " longer than the " + std::to_string(modelformat::kMd3MaxNameLength) +
+                       " characters an MD3 name holds and " + (cutNames_.size() == 1 ? "was" : "were") + " cut to fit:";
+    for (size_t i = 0; i < cutNames_.size() && i < kCutNamesListed; ++i) {
+        text += "\n" + cutNames_[i];
+    }
+    if (cutNames_.size() > kCutNamesListed) {
+        text += "\nand " + std::to_string(cutNames_.size() - kCutNamesListed) + " more.";
+    }
+    warn(text.c_str(), kCutNamesCaption);
 }

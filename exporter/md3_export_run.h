@@ -27,8 +27,10 @@ public:
 
     // Answers 1 when the file was written and committed, or when nothing passes the filters (no
     // file is then written; the "No Data" box shows unless prompts are suppressed). Answers 0 when
-    // the file could not be written completely; the stream is then left for the caller to abandon.
+    // the file could not be written completely; the stream is then left for the caller to abandon,
+    // and failure() says why.
     int execute(const std::string& path, bool suppressPrompts);
+    modelformat::OutputError failure() const { return failure_; }
 
 private:
     // The node relative to which tags and vertices are expressed: "tag_torso" when found, else
@@ -55,6 +57,11 @@ private:
     // The transform of a node at a frame, relative to the reference when one is in force.
     Matrix3 frameTransform(INode* node, int frame) const;
     void warn(const char* text, const char* caption) const;
+    // The text of a name field, with the name noted when it had to be cut to fit (what: "surface",
+    // "tag", ...).
+    std::string nameField(const char* what, const std::string& name);
+    // One warning for every name cut during the export.
+    void warnOfCutNames() const;
 
     const ExportOptions& options_;
     IScene* scene_;
@@ -69,6 +76,8 @@ private:
     // nodeAtFrame keeps the start-time node either way.
     std::vector<std::unique_ptr<NodeCollector>> frameCollections_;
     std::vector<modelformat::FrameBounds> frameBounds_;
+    std::vector<std::string> cutNames_;  // "surface 'name'", in the order written
+    modelformat::OutputError failure_ = modelformat::OutputError::None;
     int frameCount_;
     TimeValue startTime_;
     ProgressWindow progress_;

@@ -5,6 +5,8 @@
 #include <new>
 #include <string>
 
+#include <brindlark/export_errors.h>
+
 #include "export_options.h"
 #include "md3_export_run.h"
 
@@ -12,6 +14,7 @@ int Md3FileWriter::writeFile(const TCHAR* path, ExpInterface* exportContext, Int
                              DWORD options) {
     exportOptions.selectedOnly = static_cast<int32_t>(options & 1u);
     int result = 0;
+    modelformat::OutputError failure = modelformat::OutputError::None;
     {
         // The export's own file, removed when it goes unless the export committed it.
         modelformat::FileOutputStream fileOutput;
@@ -19,8 +22,10 @@ int Md3FileWriter::writeFile(const TCHAR* path, ExpInterface* exportContext, Int
         try {
             Md3ExportRun run(exportOptions, exportContext != nullptr ? exportContext->theScene : nullptr, output);
             result = run.execute(path != nullptr ? path : "", suppressPrompts != FALSE);
+            failure = run.failure();
         } catch (const std::bad_alloc&) {
             result = 0;
+            failure = modelformat::OutputError::OutOfMemory;
         }
         if (result == 0) {
             output.abandon();
@@ -29,5 +34,10 @@ int Md3FileWriter::writeFile(const TCHAR* path, ExpInterface* exportContext, Int
     // The lists are typed anew in the dialog for every export.
     exportOptions.namePrefixes.clear();
     exportOptions.tagNames.clear();
+    if (result == 0) {
+        // Last, after the progress window's calls: the host reads why from here.
+        SetLastError(brindlark::exportErrorCode(
+            failure != modelformat::OutputError::None ? failure : modelformat::OutputError::Other));
+    }
     return result;
 }

@@ -13,7 +13,9 @@ public:
 
     // Exports the scene with the module's export options over their frame range. Answers 1 when
     // the export ran to its end or found nothing to export, 0 when the file could not be written
-    // completely (nothing is then left at the path, and a file that was there before is kept).
+    // completely (nothing is then left at the path, and a file that was there before is kept;
+    // the thread's last error, GetLastError, then holds the code of brindlark/export_errors.h
+    // that says why).
     // The options' name lists are empty afterwards.
     int writeFile(const TCHAR* path, ExpInterface* exportContext, Interface* host, BOOL suppressPrompts, DWORD options);
 

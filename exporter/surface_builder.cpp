@@ -129,7 +129,7 @@ void Md3ExportRun::writeSurface(int surfacePosition) {
 
     const int64_t surfaceStart = writer_->position();
     writer_->writeBytes(modelformat::kMd3Magic, sizeof modelformat::kMd3Magic);
-    writer_->writeTextField(nodeName, modelformat::kMd3SurfaceNameLength);
+    writer_->writeTextField(nameField("surface", nodeName), modelformat::kMd3SurfaceNameLength);
     progress_.setText("Writing %s Info\n", nodeName.c_str());
     writer_->writeInt32(frameCount_);
     writer_->writeInt32(map != nullptr ? 1 : 0);
@@ -144,7 +144,8 @@ void Md3ExportRun::writeSurface(int surfacePosition) {
     if (map != nullptr) {
         const char* mapName = map->GetMapName() != nullptr ? map->GetMapName() : "";
         const std::string copy = std::string(mapName).substr(0, kMapNameCopyLength);
-        writer_->writeTextField(options_.smartPaths ? modelformat::smartPath(copy) : copy,
+        writer_->writeTextField(nameField(("shader of surface '" + nodeName + "':").c_str(),
+                                          options_.smartPaths ? modelformat::smartPath(copy) : copy),
                                 modelformat::kMd3ShaderNameLength);
     }
 

@@ -209,10 +209,12 @@ TextureCoordinate sphericalMapping(float x, float y, float z) {
     return mapped;
 }
 
-std::string tagNameFieldText(const std::string& name) {
+std::string nameFieldText(const std::string& name) {
     const std::string text(name.c_str());
     return text.substr(0, kMd3MaxNameLength);
 }
+
+bool nameFieldCuts(const std::string& name) { return std::strlen(name.c_str()) > kMd3MaxNameLength; }
 
 std::string smartPath(const std::string& path) {
     const size_t at = path.find("models");

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include <brindlark/export_errors.h>
 #include <brindlark/resource_ids.h>
 #include <demo_scene.h>
 #include <scene_file.h>
@@ -181,6 +182,24 @@ void printSummary(const std::string& path) {
     }
 }
 
+// Why the exporter wrote no file, from the error code it left and from what the path shows: the
+// code alone does not tell a folder that takes no new file from one whose file may not be
+// replaced safely, and an exporter may leave none.
+std::string whyNotWritten(const std::string& output, DWORD code) {
+    modelformat::OutputError error = brindlark::exportErrorOf(code);
+    if (code == ERROR_SUCCESS || error == modelformat::OutputError::PermissionDenied ||
+        error == modelformat::OutputError::Other) {
+        const modelformat::OutputError found = modelformat::diagnoseTarget(output);
+        if (found != modelformat::OutputError::None) {
+            error = found;
+        }
+    }
+    if (error == modelformat::OutputError::None) {
+        return "the exporter gave no reason";
+    }
+    return modelformat::describeOutputError(error);
+}
+
 std::vector<std::string> splitNames(const std::string& text) {
     std::vector<std::string> names;
     size_t start = 0;
@@ -295,12 +314,15 @@ int runExport(const CommonOptions& common, const ExportRequest& request) {
     });
 
     const FileIdentity before = identify(output);
+    SetLastError(ERROR_SUCCESS);
     const int result =
         exporter->DoExport(output.c_str(), scene.exportContext(), &hostInterface, request.noPrompts ? TRUE : FALSE,
                            request.selectedOnly ? SCENE_EXPORT_SELECTED : 0);
+    const DWORD exportError = GetLastError();
     exporter.reset();
     if (result == 0) {
-        std::fprintf(stderr, "plughost export: the export of '%s' failed; nothing was written\n", output.c_str());
+        std::fprintf(stderr, "plughost export: the export of '%s' failed: %s; nothing was written\n", output.c_str(),
+                     whyNotWritten(output, exportError).c_str());
         return kExitFailed;
     }
     if (identify(output) == before) {

@@ -230,7 +230,8 @@ int runImport(const CommonOptions& common, const ImportRequest& request) {
     if (!output.empty()) {
         std::string error;
         if (!saveSceneFile(scene, output, error)) {
-            std::fprintf(stderr, "plughost import: cannot save '%s': %s\n", output.c_str(), error.c_str());
+            std::fprintf(stderr, "plughost import: cannot save '%s': %s; nothing was written\n", output.c_str(),
+                         error.c_str());
             return kExitFailed;
         }
         if (!json) {

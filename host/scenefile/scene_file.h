@@ -87,8 +87,10 @@ SceneLoadResult loadSceneFile(const std::string& path, const SceneLoadOptions& o
 
 // Writes the scene at time 0 in the format the file name's extension asks for (.gltf, .glb,
 // .obj, .dae, .ply, .stl, .3ds, .x, .fbx, ...): every node by name with its transform, meshes with
-// texture coordinates, and materials naming their diffuse bitmap. Answers false with a message
-// in error when the format is unknown or writing fails.
+// texture coordinates, and materials naming their diffuse bitmap. Every file the format writes
+// (a glTF file's buffer, an OBJ's material library) goes in place together with the scene file
+// once all are complete, or none does. Answers false with a message in error when the format is
+// unknown or writing fails; the files that were at the paths are then as they were.
 bool saveSceneFile(const Scene& scene, const std::string& path, std::string& error);
 
 // The file name extensions saveSceneFile knows, lower case, without the dot.

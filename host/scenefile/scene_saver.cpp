@@ -11,7 +11,10 @@
 #include <assimp/material.h>
 #include <assimp/scene.h>
 
+#include <modelformat/output_stream.h>
+
 #include "file_animation.h"
+#include "file_set_io.h"
 #include "scene_file.h"
 
 namespace host {
@@ -335,8 +338,21 @@ bool saveSceneFile(const Scene& scene, const std::string& path, std::string& err
         out.mMetaData = aiMetadata::Alloc(1);
         out.mMetaData->Set(0, "UnitScaleFactor", kCentimetresPerHostUnit);
     }
-    if (exporter.Export(&out, format->id, path) != AI_SUCCESS) {
-        error = "cannot write " + path + ": " + exporter.GetErrorString();
+    // Every file the exporter writes goes in place only once all are complete: a failed save
+    // leaves the files that were at their paths as they were.
+    modelformat::FileSetOutput files(path);
+    exporter.SetIOHandler(new scenefile::FileSetIOSystem(files));
+    const bool exported = exporter.Export(&out, format->id, path) == AI_SUCCESS;
+    if (files.failed()) {
+        error = files.failure();
+        return false;
+    }
+    if (!exported) {
+        error = std::string("the ") + format->description + " writer refused the scene: " + exporter.GetErrorString();
+        return false;
+    }
+    if (!files.commit()) {
+        error = files.failure();
         return false;
     }
     return true;

@@ -74,8 +74,9 @@ TEST_F(SurfaceTest, ShaderRecordComesFromTheBitmapTextureAndThePathRule) {
         {"C:\\game\\base\\models\\crate\\wood.tga", false, "C:\\game\\base\\models\\crate\\wood.tga"},
         {"D:\\art\\mymodels\\skin.tga", true, "models\\skin.tga"},
         {"D:\\Art\\Models\\skin.tga", true, "D:\\Art\\Models\\skin.tga"},
-        // Cut to 127 characters before the search: "models" is not found, 68 bytes are kept.
-        {longPath, true, longPath.substr(0, 68)},
+        // Cut to 127 characters before the search: "models" is not found, and the name field keeps
+        // 63 characters and a zero.
+        {longPath, true, longPath.substr(0, 63)},
     };
     for (const Case& c : cases) {
         host::Scene scene;

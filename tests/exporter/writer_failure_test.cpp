@@ -1,5 +1,5 @@
 // A failed write, seek or close is a failed export: the answer is 0, nothing is left at the
-// output path, and a file that was there before survives.
+// output path, a file that was there before survives, and the thread's last error says why.
 #include <sys/mount.h>
 
 #include <cerrno>
@@ -98,8 +98,10 @@ TEST_F(WriterFailureTest, EveryKindOfStreamFailureFailsTheExport) {
         desktop.shown.clear();
         desktop.destroyed.clear();
         FailingStream stream(mode, budget);
+        SetLastError(ERROR_SUCCESS);
         const ExportRun run = exportScene(scene, 0, FALSE, &stream);
         EXPECT_EQ(run.result, 0) << static_cast<int>(mode) << " after " << budget;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));  // a failure without a reason
         expectEarlierFileKept();
         EXPECT_EQ(desktop.destroyed.size(), desktop.shown.size());  // the progress window closed
         EXPECT_TRUE(exportOptions.namePrefixes.empty());
@@ -113,6 +115,7 @@ TEST_F(WriterFailureTest, AnOutputPathThatCannotBeCreatedAnswersZero) {
     Md3FileWriter writer;
     const std::string path = directory() + "/no-such-folder/model.md3";
     EXPECT_EQ(writer.writeFile(path.c_str(), scene.exportContext(), &hostInterface, FALSE, 0), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_FALSE(fileExists(path));
     EXPECT_EQ(desktop.shown.size(), 1u);
     EXPECT_EQ(desktop.destroyed.size(), 1u);
@@ -136,6 +139,7 @@ TEST_F(WriterFailureTest, AFullDiskLeavesTheEarlierFileInPlace) {
     setFrames(0, 60);  // far more than 32 KiB
     const ExportRun run = exportScene(scene);
     EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
     expectEarlierFileKept();
 
     // The same export fits when it is small.

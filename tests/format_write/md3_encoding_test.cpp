@@ -224,16 +224,36 @@ TEST(Md3Encoding, NormalBytesEqualTheArcCosineEncodersEverywhere) {
     EXPECT_GT(compared, 3000000);
 }
 
-TEST(Md3Names, TagNamesAlwaysKeepATerminator) {
-    EXPECT_EQ(tagNameFieldText("tag_weapon"), "tag_weapon");
-    const std::string longName(70, 'x');
-    EXPECT_EQ(tagNameFieldText(longName), std::string(63, 'x'));
-    MemoryOutputStream out;
-    BinaryWriter writer(out);
-    writer.writeTextField(tagNameFieldText(longName), 64);
-    ASSERT_EQ(out.bytes().size(), 64u);
-    EXPECT_EQ(out.bytes()[62], 'x');
-    EXPECT_EQ(out.bytes()[63], 0);
+// Every name field keeps a zero after its text inside the published 64 bytes: a name is cut from
+// its end to 63 characters, and one holding a zero ends there.
+TEST(Md3Names, ANameFieldAlwaysKeepsItsTerminator) {
+    struct Case {
+        std::string name;
+        std::string text;  // what the field holds before its zero
+        bool cut;
+    };
+    const Case cases[] = {
+        {"tag_weapon", "tag_weapon", false},
+        {"", "", false},
+        {std::string(63, 'a'), std::string(63, 'a'), false},
+        {std::string(64, 'b'), std::string(63, 'b'), true},
+        {"models/" + std::string(70, 'c'), "models/" + std::string(56, 'c'), true},
+        {std::string("short\0", 6) + std::string(80, 'd'), "short", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(nameFieldText(c.name), c.text) << c.name;
+        EXPECT_EQ(nameFieldCuts(c.name), c.cut) << c.name;
+        for (int width : {kMd3TagNameLength, kMd3SurfaceNameLength}) {
+            MemoryOutputStream out;
+            BinaryWriter writer(out);
+            writer.writeTextField(nameFieldText(c.name), static_cast<size_t>(width));
+            ASSERT_EQ(out.bytes().size(), static_cast<size_t>(width));
+            const std::string field(out.bytes().begin(), out.bytes().end());
+            EXPECT_EQ(field.substr(0, c.text.size()), c.text);
+            // Zeros from the text's end on, the 64th byte and any word after it included.
+            EXPECT_EQ(field.find_first_not_of('\0', c.text.size()), std::string::npos) << c.name;
+        }
+    }
 }
 
 TEST(Md3Names, SmartPathStartsAtTheFirstModelsWhereverItStands) {

@@ -164,7 +164,7 @@ TEST_F(PluginTest, SwitchesReachTheFile) {
     ASSERT_TRUE(written.ok) << written.message;
     EXPECT_EQ(surfaceNames(written.model), (std::vector<std::string>{"head", "headgear", "legs", "Bip01"}));
     EXPECT_EQ(written.model.surfaces[0].shaders.at(0).name, "/q3/models/test/head.tga");
-    EXPECT_EQ(written.model.header.modelName, outputPath().substr(0, 68));
+    EXPECT_EQ(written.model.header.modelName, outputPath().substr(0, modelformat::kMd3MaxNameLength));
 }
 
 TEST_F(PluginTest, WithoutPromptsTheCurrentFrameIsExported) {

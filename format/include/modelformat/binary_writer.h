@@ -47,6 +47,10 @@ public:
     bool seek(int64_t position) { return out_.seek(position); }
     // True once a write, seek or patch failed, or an offset did not fit its 32-bit field.
     bool failed() const { return out_.failed() || overflowed_; }
+    // Why: the stream's error, or TooLarge for an offset past its field.
+    OutputError error() const {
+        return out_.failed() ? out_.error() : (overflowed_ ? OutputError::TooLarge : OutputError::None);
+    }
 
 private:
     OutputStream& out_;

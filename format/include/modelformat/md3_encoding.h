@@ -33,9 +33,13 @@ struct TextureCoordinate {
 // turn for negative y).
 TextureCoordinate sphericalMapping(float x, float y, float z);
 
-// The text of a tag's name field: the name up to any zero it holds, cut to kMd3MaxNameLength
-// characters so that a zero always follows it inside the 64-byte field.
-std::string tagNameFieldText(const std::string& name);
+// The text of a name field (the model name, a surface's, a shader's, a tag's): the name up to any
+// zero it holds, cut from the end to kMd3MaxNameLength characters, so that a zero always follows
+// it inside the published layout's 64 bytes. Readers and the game take a name up to that zero;
+// without it they read on into the word that follows the field.
+std::string nameFieldText(const std::string& name);
+// Whether nameFieldText cuts the name.
+bool nameFieldCuts(const std::string& name);
 
 // The tail of a path from the first occurrence of "models" (case-sensitive, wherever it
 // stands), or the whole path when it does not occur. Model and shader names are written so

@@ -23,9 +23,10 @@ constexpr int32_t kMd3TriangleSize = 12;
 constexpr int32_t kMd3TexCoordSize = 8;
 constexpr int32_t kMd3VertexSize = 8;
 
-// Text field widths. The model name, surface name and shader name take 68 bytes (the
-// published layout's 64-byte name plus the flags or index word that follows it); a tag name
-// takes 64 bytes; a frame name 16.
+// Text field widths. The model name, surface name and shader name are written as 68-byte fields:
+// the published layout's 64-byte name and the flags or index word after it, which stays zero
+// because a name written holds at most kMd3MaxNameLength characters. A tag name takes 64 bytes; a
+// frame name 16.
 constexpr int kMd3ModelNameLength = 68;
 constexpr int kMd3SurfaceNameLength = 68;
 constexpr int kMd3ShaderNameLength = 68;
@@ -37,6 +38,9 @@ constexpr int kMd3FrameNameLength = 16;
 constexpr int kMd3NameFieldLength = 64;
 constexpr size_t kMd3MaxNameLength = kMd3NameFieldLength - 1;
 static_assert(kMd3TagNameLength == kMd3NameFieldLength, "a tag name is the published 64-byte name field");
+static_assert(kMd3ModelNameLength - kMd3NameFieldLength == 4 && kMd3SurfaceNameLength - kMd3NameFieldLength == 4 &&
+                  kMd3ShaderNameLength - kMd3NameFieldLength == 4,
+              "a 64-byte name and the 4-byte word after it");
 
 // Byte offsets of the file header's fields.
 constexpr size_t kMd3HeaderVersionAt = 4;
@@ -66,6 +70,7 @@ constexpr float kMd3PositionUnit = 1.0f / 64.0f;
 
 // Values every frame record starts with until real bounds are known, and its name.
 constexpr char kMd3FrameName[] = "(Larkbrind)";
+static_assert(sizeof kMd3FrameName <= kMd3FrameNameLength, "the frame name and its zero fit the field");
 
 struct Md3Vec3 {
     float x = 0.0f;

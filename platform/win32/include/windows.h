@@ -3,6 +3,7 @@
 #ifndef WIN32_STANDIN_WINDOWS_H
 #define WIN32_STANDIN_WINDOWS_H
 
+#include "winerror.h"
 #include "winres.h"
 
 // The resource compiler preprocesses scripts as C with RC_INVOKED defined; it sees only the
@@ -224,6 +225,11 @@ WINUSERAPI LRESULT DispatchMessageA(const MSG* msg);
 #define PM_REMOVE 0x0001
 
 WINUSERAPI int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// The calling thread's last error code (winerror.h): a call that fails sets it to say why, and
+// a module can leave one for its caller. The host and every module see the same value.
+WINUSERAPI DWORD GetLastError(void);
+WINUSERAPI void SetLastError(DWORD errorCode);
 
 // Resources and modules. A module's handle (HINSTANCE/HMODULE) is the address its image is loaded
 // at; GetModuleHandleA(NULL) is the main program's.
