@@ -43,26 +43,6 @@ int importFile(ImpInterface& into, const std::string& path) {
     return importer.DoImport(path.c_str(), &into, &hostInterface, TRUE);
 }
 
-ScratchFolder::ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "importer-test-XXXXXX").string();
-    EXPECT_NE(mkdtemp(pattern.data()), nullptr) << "no scratch folder";
-    path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ScratchFolder::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    const std::string file = path(name);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    EXPECT_TRUE(out) << "could not write " << file;
-    return file;
-}
-
 ImpNode* NodeLimitedImport::CreateNode() {
     if (nodesLeft_ <= 0) {
         return nullptr;

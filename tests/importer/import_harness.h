@@ -12,6 +12,8 @@
 #include <max.h>
 #include <scene.h>
 
+#include "scratch_folder.h"
+
 // Readable failure messages for the host's geometry.
 void PrintTo(const Point3& point, std::ostream* out);
 void PrintTo(const Matrix3& transform, std::ostream* out);
@@ -32,20 +34,7 @@ int readMd2Bytes(ImpInterface& into, const std::vector<uint8_t>& bytes, int fram
 // The whole import operation on a named file.
 int importFile(ImpInterface& into, const std::string& path);
 
-// A folder of its own under the system's temporary folder, removed with the object.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    std::string path(const std::string& name) const { return path_ + "/" + name; }
-    // Writes bytes to a file of the folder and answers its path.
-    std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const;
-
-private:
-    std::string path_;
-};
+using testsupport::ScratchFolder;
 
 // An import interface that hands out `nodeLimit` nodes from a scene's interface, then null.
 class NodeLimitedImport : public ImpInterface {

@@ -74,7 +74,7 @@ TEST(ImportOperation, FilesThatCannotBeReadAnswerZeroWithoutFinishing) {
         EXPECT_EQ(s.nodes().size(), c.nodesLeft);
     }
     ImportScene s;
-    EXPECT_EQ(importtest::importFile(s.imports, folder.path("missing.md3")), 0);
+    EXPECT_EQ(importtest::importFile(s.imports, folder.file("missing.md3")), 0);
     EXPECT_EQ(s.imports.redraws(), 0);
 }
 

@@ -8,20 +8,6 @@
 
 namespace modeltest {
 
-ScratchFolder::ScratchFolder() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(test->test_suite_name()) + "_" + test->name();
-    std::replace(name.begin(), name.end(), '/', '_');
-    path_ = std::filesystem::temp_directory_path() / ("modelfile_" + name);
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 modelformat::Md3Surface triangleSurface(const std::string& name, const std::string& shader, int frames,
                                         int16_t offset) {
     modelformat::Md3Surface surface;

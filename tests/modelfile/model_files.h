@@ -13,21 +13,11 @@
 
 #include "model_builders.h"
 
+#include "scratch_folder.h"
+
 namespace modeltest {
 
-// A folder of the test's own under the system's temporary folder, removed with the object.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using testsupport::ScratchFolder;
 
 // An MD3 surface of one triangle whose vertices move `frame` units along x in each frame, starting
 // at `offset` along z; its normals turn a step per frame.

@@ -14,6 +14,7 @@
 #include "gltf_builder.h"
 #include "scene_checks.h"
 #include "scene_file.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -41,23 +42,7 @@ std::vector<char> tgaFile(bool withFooter) {
     return bytesOf(bytes);
 }
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = ::testing::TempDir() + "qmp-embedded-XXXXXX";
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using testsupport::ScratchFolder;
 
 // One textured triangle on a node, its image embedded in a .glb's binary chunk or as a data: URI.
 struct EmbeddedCase {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "gltf_interpolation.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -80,7 +81,8 @@ TEST(GltfInterpolation, ReadsEachChannelsSamplerFromGltfAndGlb) {
     std::string glb = glbWith(readText(kFigure));
     appendUint32(glb, 8);
     glb += std::string("BIN\0", 4) + std::string(8, '\x7f');
-    const std::string glbPath = ::testing::TempDir() + "figure_interpolation.glb";
+    const testsupport::ScratchFolder folder;
+    const std::string glbPath = folder.file("figure_interpolation.glb");
     std::ofstream(glbPath, std::ios::binary) << glb;
     std::vector<GltfInterpolations> fromGlb;
     ASSERT_TRUE(readFile(glbPath, fromGlb));
@@ -88,7 +90,6 @@ TEST(GltfInterpolation, ReadsEachChannelsSamplerFromGltfAndGlb) {
     std::vector<GltfInterpolations> fromMemory;
     ASSERT_TRUE(readDocument(glb, fromMemory));
     expectFigure(fromMemory);
-    std::remove(glbPath.c_str());
 
     std::vector<GltfInterpolations> untouched;
     EXPECT_FALSE(readFile(std::string(QMP_TEST_DATA_DIR) + "/z_up_mast.dae", untouched));
@@ -229,10 +230,10 @@ TEST(GltfInterpolation, RefusesBrokenDocumentsAndContainers) {
     overlong[14] = static_cast<char>(0xFF);
     overlong += std::string(3, '\0');
     EXPECT_FALSE(readDocument(overlong, read));
-    const std::string path = ::testing::TempDir() + "overlong.glb";
+    const testsupport::ScratchFolder folder;
+    const std::string path = folder.file("overlong.glb");
     std::ofstream(path, std::ios::binary) << overlong;
     EXPECT_FALSE(readFile(path, read));
-    std::remove(path.c_str());
     std::string notJson = glbWith(figure);
     notJson[16] = 'B';  // a first chunk that is not the JSON
     EXPECT_FALSE(readDocument(notJson, read));

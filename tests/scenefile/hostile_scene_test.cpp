@@ -22,6 +22,7 @@
 #include "gltf_builder.h"
 #include "scene_checks.h"
 #include "scene_file.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -39,24 +40,7 @@ constexpr int kFrameRate = host::kDefaultFrameRate;
 // The last frame whose time the host's 32-bit tick count holds.
 constexpr int kLastHostFrame = std::numeric_limits<std::int32_t>::max() / (TIME_TICKSPERSEC / kFrameRate);
 
-// A fresh folder for one test's files, removed afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = ::testing::TempDir() + "qmp-hostile-XXXXXX";
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using testsupport::ScratchFolder;
 
 bool warnedAbout(const host::SceneLoadResult& result, const std::string& part) {
     for (const std::string& warning : result.warnings) {

@@ -16,6 +16,7 @@
 #include "scene_checks.h"
 #include "file_animation.h"
 #include "scene_file.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -376,11 +377,11 @@ TEST_F(FigureScene, PlaysAnimationsTogether) {
     const size_t hipsChannel = text.find("\"node\": 1,", text.find("\"name\": \"idle\""));
     ASSERT_NE(hipsChannel, std::string::npos);
     text.replace(hipsChannel, 10, "\"node\": 3,");
-    const std::string separate = (std::filesystem::temp_directory_path() / "qmp-separate-animations.gltf").string();
+    const testsupport::ScratchFolder folder;
+    const std::string separate = folder.file("separate-animations.gltf");
     std::ofstream(separate) << text;
     owned = std::make_unique<host::Scene>();
     result = host::loadSceneFile(separate, {}, *owned);
-    std::filesystem::remove(separate);
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.animationsPlayed, (std::vector<int>{0, 1}));
     ASSERT_EQ(result.notes.size(), 1u);
@@ -432,7 +433,8 @@ TEST(SceneFileLoad, TakesTheFilesFrameRateWhenItsKeysCountFrames) {
     Assimp::Importer importer;
     const aiScene* figure = importer.ReadFile(kFigure, 0);
     ASSERT_NE(figure, nullptr);
-    const std::string fbx = ::testing::TempDir() + "figure_frames.fbx";
+    const testsupport::ScratchFolder folder;
+    const std::string fbx = folder.file("figure_frames.fbx");
     Assimp::Exporter exporter;
     ASSERT_EQ(exporter.Export(figure, "fbxa", fbx), AI_SUCCESS) << exporter.GetErrorString();
 
@@ -450,7 +452,6 @@ TEST(SceneFileLoad, TakesTheFilesFrameRateWhenItsKeysCountFrames) {
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.frameRate, 60);
     EXPECT_EQ(result.lengthFrames, 60);
-    std::remove(fbx.c_str());
     SetFrameRate(host::kDefaultFrameRate);
 }
 

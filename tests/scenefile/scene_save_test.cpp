@@ -14,6 +14,7 @@
 #include "mesh_builders.h"
 #include "scene_checks.h"
 #include "scene_file.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -113,26 +114,7 @@ void expectSameTriangles(const std::vector<WorldTriangle>& actual, const std::ve
 
 std::string parentName(host::SceneNode& node) { return node.parent() != nullptr ? node.parent()->name() : ""; }
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(test->test_suite_name()) + "_" + test->name();
-        std::replace(name.begin(), name.end(), '/', '_');
-        path_ = std::filesystem::temp_directory_path() / ("scenefile_" + name);
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using testsupport::ScratchFolder;
 
 struct SavedFormat {
     std::string extension;

@@ -15,6 +15,7 @@
 #include "assimp_scene_loader.h"
 #include "scene_checks.h"
 #include "scene_file.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -30,23 +31,7 @@ std::string readText(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = ::testing::TempDir() + "qmp-units-XXXXXX";
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using testsupport::ScratchFolder;
 
 aiNode* addChild(aiNode& parent, const char* name, const aiMatrix4x4& transform) {
     auto* child = new aiNode(name);
