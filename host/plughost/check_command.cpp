@@ -1,5 +1,8 @@
 // plughost check: an MD3 or MD2 file read on its own and reported in plain words: its
-// structure, and every place where it breaks the format or what the games accept.
+// structure, and every place where it breaks the format or what the games accept; or a player
+// folder (player_check.h).
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,6 +11,7 @@
 #include <modelformat/model_limits.h>
 
 #include "json_writer.h"
+#include "player_check.h"
 #include "session.h"
 
 namespace host {
@@ -21,6 +25,7 @@ struct Report {
     std::string structureJson;       // the same for --json (members without braces)
     std::vector<modelformat::LimitBreach> breaches;
     std::vector<modelformat::GameFault> faults;  // values the game cannot use
+    std::vector<std::string> warnings;           // worth knowing; the file still passes
 };
 
 // A refusal as the check prints it: where in the file, then why.
@@ -66,6 +71,12 @@ Report checkMd3(const std::vector<uint8_t>& bytes) {
                            "], \"surfaces\": [" + surfacesJson + "]";
     report.breaches = modelformat::checkMd3Limits(model);
     report.faults = modelformat::findMd3GameFaults(model);
+    for (const modelformat::Md3Surface& surface : model.surfaces) {
+        if (surface.shaders.empty()) {
+            report.warnings.push_back("surface " + surface.header.name +
+                                      " has no shader: the game draws it untextured unless a .skin names one");
+        }
+    }
     return report;
 }
 
@@ -93,11 +104,46 @@ Report checkMd2(const std::vector<uint8_t>& bytes) {
     return report;
 }
 
+std::string jsonStrings(const std::vector<std::string>& texts) {
+    std::string list;
+    for (const std::string& text : texts) {
+        list += (list.empty() ? "" : ", ") + jsonString(text);
+    }
+    return "[" + list + "]";
+}
+
+int checkFolder(const CheckRequest& request) {
+    const PlayerFolderReport report = checkPlayerFolder(request.input);
+    const bool passes = report.problems.empty();
+    if (request.json) {
+        std::printf("{\"folder\": %s, \"passes\": %s, \"summary\": %s, \"problems\": %s, \"warnings\": %s}\n",
+                    jsonString(request.input).c_str(), passes ? "true" : "false", jsonStrings(report.summary).c_str(),
+                    jsonStrings(report.problems).c_str(), jsonStrings(report.warnings).c_str());
+    } else {
+        std::printf("%s: player folder\n", request.input.c_str());
+        for (const std::string& line : report.summary) {
+            std::printf("  %s\n", line.c_str());
+        }
+        for (const std::string& line : report.problems) {
+            std::printf("  %s\n", line.c_str());
+        }
+        for (const std::string& line : report.warnings) {
+            std::printf("  warning: %s\n", line.c_str());
+        }
+        std::printf("  %s\n", passes ? "passes" : "does not pass");
+    }
+    return passes ? kExitOk : kExitFailed;
+}
+
 }  // namespace
 
 int runCheck(const CommonOptions& /*common*/, const CheckRequest& request) {
     const std::string& input = request.input;
     const bool json = request.json;
+    struct stat info {};
+    if (stat(input.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        return checkFolder(request);
+    }
     if (!inputOpens("check", "", input)) {
         return kExitUsage;
     }
@@ -141,10 +187,11 @@ int runCheck(const CommonOptions& /*common*/, const CheckRequest& request) {
                         ", \"message\": " + jsonString(fault.message) +
                         ", \"offset\": " + std::to_string(fault.offset) + "}";
         }
-        std::printf("{\"file\": %s, \"format\": %s, \"passes\": %s, \"error\": %s%s%s, \"problems\": [%s]}\n",
-                    jsonString(input).c_str(), jsonString(report.format).c_str(), passes ? "true" : "false",
-                    report.error.empty() ? "null" : jsonString(report.error).c_str(),
-                    report.structureJson.empty() ? "" : ", ", report.structureJson.c_str(), problems.c_str());
+        std::printf(
+            "{\"file\": %s, \"format\": %s, \"passes\": %s, \"error\": %s%s%s, \"problems\": [%s], \"warnings\": %s}\n",
+            jsonString(input).c_str(), jsonString(report.format).c_str(), passes ? "true" : "false",
+            report.error.empty() ? "null" : jsonString(report.error).c_str(), report.structureJson.empty() ? "" : ", ",
+            report.structureJson.c_str(), problems.c_str(), jsonStrings(report.warnings).c_str());
     } else {
         std::printf("%s: %s\n", input.c_str(),
                     report.format == "unknown" ? "unknown format" : (report.format + " model").c_str());
@@ -160,6 +207,9 @@ int runCheck(const CommonOptions& /*common*/, const CheckRequest& request) {
         for (const modelformat::GameFault& fault : report.faults) {
             std::printf("  the game cannot use it: %s: %s\n", fault.where.c_str(),
                         atByte(fault.offset, fault.message).c_str());
+        }
+        for (const std::string& warning : report.warnings) {
+            std::printf("  warning: %s\n", warning.c_str());
         }
         std::printf("  %s\n", passes ? "passes" : "does not pass");
     }

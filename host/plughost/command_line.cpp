@@ -512,16 +512,35 @@ const char kCheckDescription[] =
     "Reads an MD3 (Quake III) or MD2 (Quake II) file and reports its structure and every place\n"
     "where it breaks the format or the games' limits: Quake III refuses a surface of 1000 or more\n"
     "vertices or more than 1999 triangles; more than 1024 frames, 32 surfaces or 16 tags, or\n"
-    "names of 64 characters or more, are beyond what the format's tools accept.";
+    "names of 64 characters or more, are beyond what the format's tools accept.\n"
+    "\n"
+    "Verdicts: 'breaks the format' (the file does not read; the byte is named), 'over a limit',\n"
+    "'the game cannot use it' (values the game cannot use, such as numbers that are not finite)\n"
+    "each make it fail; a 'warning' (a surface without a shader, drawn untextured unless a .skin\n"
+    "names one) does not.\n"
+    "\n"
+    "Given a folder DIR, checks it as a Quake III player: lower.md3, upper.md3 and head.md3 there\n"
+    "(and their levels of detail NAME_1.md3, NAME_2.md3 when present), each judged as a file; the\n"
+    "tags the game joins them by (lower: tag_torso; upper: tag_head and tag_weapon); animation.cfg\n"
+    "read, each row's frames inside the parts' frame counts (BOTH_* rows in lower and upper,\n"
+    "TORSO_* in upper, LEGS_* in lower less the legs offset, the first LEGS_ row's first frame less\n"
+    "TORSO_GESTURE's) and no more looping frames than frames; every lower_*.skin, upper_*.skin and\n"
+    "head_*.skin naming only surfaces its part holds (each surface's name read as the game reads\n"
+    "it: lower-case, a final '_' and one character dropped) and plausible textures (relative,\n"
+    "forward slashes, an image extension, at most 63 characters). One line per problem, each\n"
+    "making the folder fail. Warnings, which do not: upper.md3 holding a\n"
+    "tag_torso, or head.md3 a tag_head, that is not the identity in every frame (the part is not\n"
+    "expressed relative to it), and a missing *_default.skin.";
 
 const char kCheckFooter[] =
     "'--' ends the options: the argument after it is the file's name.\n"
-    "Exit status: 0 when the file passes, 1 when it breaks the format or a limit, 2 for a usage\n"
-    "error or a file that cannot be read (a folder included).\n"
+    "Exit status: 0 when the file or folder passes, 1 when it breaks the format or a limit or has\n"
+    "a problem listed, 2 for a usage error or a file that cannot be read.\n"
     "\n"
     "examples:\n"
     "  plughost check upper.md3\n"
-    "  plughost check tris.md2 --json";
+    "  plughost check tris.md2 --json\n"
+    "  plughost check models/players/sarge";
 
 const char kPluginsDescription[] =
     "Lists each plug-in module found in the plug-in folder: its description, class name, category,\n"
@@ -553,7 +572,9 @@ std::unique_ptr<CLI::App> importApp(ImportRequest& request) {
 
 std::unique_ptr<CLI::App> checkApp(CheckRequest& request) {
     auto app = commandApp("plughost check", kCheckDescription, kCheckFooter);
-    app->add_option("FILE", request.input, "the MD3 or MD2 file")->required()->group(kFilesGroup);
+    app->add_option("FILE", request.input, "the MD3 or MD2 file, or a player folder (DIR)")
+        ->required()
+        ->group(kFilesGroup);
     app->add_flag("--json", request.json, "print one JSON object instead");
     addHelpFlag(*app);
     return app;
@@ -638,7 +659,7 @@ const std::vector<Command>& commands() {
          [](const auto& args) { return widen(parseExportArgs(args)); }},
         {"import", "import an MD3 or MD2 file, and save it as a scene file", [] { return synopsisOf(importApp); },
          [](const auto& args) { return widen(parseImportArgs(args)); }},
-        {"check", "report an MD3 or MD2 file's structure and what it breaks", [] { return synopsisOf(checkApp); },
+        {"check", "report what an MD3 or MD2 file, or a player folder, breaks", [] { return synopsisOf(checkApp); },
          [](const auto& args) { return widen(parseCheckArgs(args)); }},
         {"plugins", "list the loaded plug-in modules", [] { return synopsisOf(pluginsApp); },
          [](const auto& args) { return widen(parsePluginsArgs(args)); }},
