@@ -332,8 +332,12 @@ bool FileOutputStream::open(const std::string& targetPath) {
         return fail(outputErrorOf(error), error);
     }
     // Writers hand over a record or a frame at a time: a large buffer keeps the system calls few.
-    // Without it the stream still works, with the library's own buffer.
-    std::setvbuf(file_, nullptr, _IOFBF, kFileBufferSize);
+    // The buffer is given, not only its size: given none, the C library keeps its own buffer of
+    // one disk block and ignores the size. Without it the stream still works, with that buffer.
+    if (buffer_ == nullptr) {
+        buffer_ = std::make_unique<char[]>(kFileBufferSize);
+    }
+    std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBufferSize);
     return true;
 }
 

@@ -151,6 +151,7 @@ private:
     void forgetTemporaryPath();
 
     Temporary temporary_;
+    std::unique_ptr<char[]> buffer_;  // the stream's buffer, kept while a file is open
     std::FILE* file_ = nullptr;
     std::string targetPath_;
     std::string temporaryPath_;  // the named temporary file; empty for an unnamed one
