@@ -27,8 +27,7 @@ std::vector<std::string> arrangeSurfaces(SceneView& view, TimeValue firstTime, c
     for (size_t index = 0; index < view.size(); ++index) {
         const std::string name = view.node(index)->name();
         Mesh first;
-        if (view.hidden(index) || isTagName(name) || !view.sourceMesh(index, firstTime, first) ||
-            first.numFaces == 0) {
+        if (view.hidden(index) || isTagName(name) || !view.sourceMesh(index, firstTime, first) || first.numFaces == 0) {
             continue;
         }
         std::vector<SurfaceTriangle> triangles = meshTriangles(first);

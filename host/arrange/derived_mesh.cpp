@@ -74,8 +74,8 @@ void buildDerivedMesh(const DerivedTopology& topology, Mesh& sourceFrame, Mesh& 
     }
     for (int v = 0; v < vertexCount; ++v) {
         const int source = topology.sourceVertices[static_cast<size_t>(v)];
-        out.verts[v] = source < sourceFrame.numVerts ? sourceFrame.verts[source]
-                                                      : topology.firstPositions[static_cast<size_t>(v)];
+        out.verts[v] =
+            source < sourceFrame.numVerts ? sourceFrame.verts[source] : topology.firstPositions[static_cast<size_t>(v)];
     }
     sourceFrame.checkNormals(TRUE);
     if (sourceFrame.normalsBuilt() == FALSE || topology.firstNormals.size() != topology.sourceVertices.size()) {
@@ -85,9 +85,8 @@ void buildDerivedMesh(const DerivedTopology& topology, Mesh& sourceFrame, Mesh& 
     std::vector<Point3> normals(static_cast<size_t>(vertexCount));
     for (int v = 0; v < vertexCount; ++v) {
         const int source = topology.sourceVertices[static_cast<size_t>(v)];
-        normals[static_cast<size_t>(v)] = source < sourceFrame.numVerts
-                                              ? sourceFrame.getNormal(source)
-                                              : topology.firstNormals[static_cast<size_t>(v)];
+        normals[static_cast<size_t>(v)] = source < sourceFrame.numVerts ? sourceFrame.getNormal(source)
+                                                                        : topology.firstNormals[static_cast<size_t>(v)];
     }
     out.setSpecifiedNormals(normals);
 }

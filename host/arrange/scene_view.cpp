@@ -95,9 +95,7 @@ SceneView::SceneView(const std::vector<Scene*>& sources, TimeMap map) : sources_
 
 SceneNode* SceneView::source(size_t index) const { return sources_->nodes.front()[index]; }
 
-bool SceneView::sourceMesh(size_t index, TimeValue time, Mesh& mesh) const {
-    return sources_->mesh(index, time, mesh);
-}
+bool SceneView::sourceMesh(size_t index, TimeValue time, Mesh& mesh) const { return sources_->mesh(index, time, mesh); }
 
 void SceneView::showTriangles(size_t index, Mesh& firstFrame, const std::vector<SurfaceTriangle>& triangles) {
     viewNodes_[index]->setObject(derivedObject(sources_, index, firstFrame, triangles));

@@ -61,9 +61,7 @@ struct Md3VertexKey {
     int vertex = 0;
     uint32_t u = 0;
     uint32_t v = 0;
-    bool operator==(const Md3VertexKey& other) const {
-        return vertex == other.vertex && u == other.u && v == other.v;
-    }
+    bool operator==(const Md3VertexKey& other) const { return vertex == other.vertex && u == other.u && v == other.v; }
 };
 struct Md3VertexKeyHash {
     size_t operator()(const Md3VertexKey& key) const;

@@ -217,8 +217,9 @@ TEST_P(PartNames, AllShareTheSurfacesSkinEntry) {
 const NamesCase kNamesCases[] = {
     {"body", 1, {"body"}},
     {"body", 3, {"body", "body_1", "body_2"}},
-    {"Body", 11, {"Body", "Body_1", "Body_2", "Body_3", "Body_4", "Body_5", "Body_6", "Body_7", "Body_8", "Body_9",
-                  "Body_a"}},
+    {"Body",
+     11,
+     {"Body", "Body_1", "Body_2", "Body_3", "Body_4", "Body_5", "Body_6", "Body_7", "Body_8", "Body_9", "Body_a"}},
     {"u_torso_2", 3, {"u_torso_2", "u_torso_1", "u_torso_3"}},
     {"body", 37, {}},  // the name and 35 suffixes: more parts than names
 };
