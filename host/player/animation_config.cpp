@@ -12,10 +12,10 @@ namespace host::player {
 namespace {
 
 const char* const kAnimationNames[kAnimationCount] = {
-    "BOTH_DEATH1",   "BOTH_DEAD1",    "BOTH_DEATH2",  "BOTH_DEAD2",  "BOTH_DEATH3",  "BOTH_DEAD3",  "TORSO_GESTURE",
-    "TORSO_ATTACK",  "TORSO_ATTACK2", "TORSO_DROP",   "TORSO_RAISE", "TORSO_STAND",  "TORSO_STAND2", "LEGS_WALKCR",
-    "LEGS_WALK",     "LEGS_RUN",      "LEGS_BACK",    "LEGS_SWIM",   "LEGS_JUMP",    "LEGS_LAND",   "LEGS_JUMPB",
-    "LEGS_LANDB",    "LEGS_IDLE",     "LEGS_IDLECR",  "LEGS_TURN"};
+    "BOTH_DEATH1",  "BOTH_DEAD1",    "BOTH_DEATH2", "BOTH_DEAD2",  "BOTH_DEATH3", "BOTH_DEAD3",   "TORSO_GESTURE",
+    "TORSO_ATTACK", "TORSO_ATTACK2", "TORSO_DROP",  "TORSO_RAISE", "TORSO_STAND", "TORSO_STAND2", "LEGS_WALKCR",
+    "LEGS_WALK",    "LEGS_RUN",      "LEGS_BACK",   "LEGS_SWIM",   "LEGS_JUMP",   "LEGS_LAND",    "LEGS_JUMPB",
+    "LEGS_LANDB",   "LEGS_IDLE",     "LEGS_IDLECR", "LEGS_TURN"};
 
 // The stock files set the rows in groups with a blank line before each of these.
 bool startsGroup(Animation a) {
@@ -139,7 +139,8 @@ std::string writeAnimationConfig(const AnimationConfig& config) {
     std::string text = "// animation config file\n\nsex\t" + config.sex + "\n";
     if (config.headOffset) {
         const std::array<double, 3>& offset = *config.headOffset;
-        text += "headoffset " + numberText(offset[0]) + " " + numberText(offset[1]) + " " + numberText(offset[2]) + "\n";
+        text +=
+            "headoffset " + numberText(offset[0]) + " " + numberText(offset[1]) + " " + numberText(offset[2]) + "\n";
     }
     if (!config.footsteps.empty()) {
         text += "footsteps " + config.footsteps + "\n";

@@ -45,7 +45,7 @@ constexpr size_t kAnimationCount = 25;
 // at 1024 frames), small enough that sums and differences of rows cannot overflow.
 constexpr int kMaxRowValue = 1 << 20;
 
-const char* animationName(Animation a);                            // "BOTH_DEATH1" .. "LEGS_TURN"
+const char* animationName(Animation a);                           // "BOTH_DEATH1" .. "LEGS_TURN"
 std::optional<Animation> animationByName(std::string_view name);  // case-insensitive
 bool gameLoops(Animation a);  // LEGS_WALKCR, WALK, RUN, BACK, SWIM, IDLE, IDLECR, TURN
 bool isLegs(Animation a);     // LEGS_*

@@ -22,9 +22,9 @@ std::string loadText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-#define LOAD_SARGE_OR_SKIP(text, name)                                                       \
-    const std::string text = loadText(kSargeFolder + (name));                                \
-    if (text.empty())                                                                        \
+#define LOAD_SARGE_OR_SKIP(text, name)                                                        \
+    const std::string text = loadText(kSargeFolder + (name));                                 \
+    if (text.empty())                                                                         \
     QMP_SAMPLE_MISSING() << "sample file " << kSargeFolder << (name) << " is not there (the " \
                          << "samples live beside the project, in shared/samples)"
 
@@ -57,8 +57,7 @@ TEST(AnimationConfigTest, NamesAndKindsAgreeWithTheStockFile) {
     ASSERT_TRUE(parseAnimationConfig(stock, config, error)) << error;
     std::vector<std::string> stockNames;
     const std::regex nameComment("// ([A-Z_0-9]+)");
-    for (auto it = std::sregex_iterator(stock.begin(), stock.end(), nameComment);
-         it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(stock.begin(), stock.end(), nameComment); it != std::sregex_iterator(); ++it) {
         stockNames.push_back((*it)[1]);
     }
     ASSERT_EQ(stockNames.size(), kAnimationCount);
@@ -187,7 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
         HostileText{"ThreeNumbers", false, withLine(kValid, 5, "20 10 0"), "line 5: BOTH_DEATH2: a row holds four"},
         HostileText{"FiveNumbers", false, withLine(kValid, 3, "0 1 0 15 3"), "line 3: BOTH_DEATH1: a row holds four"},
         HostileText{"Letters", false, withLine(kValid, 9, "6O 10 0 15"), "line 9: TORSO_GESTURE: the first frame"},
-        HostileText{"FractionalCount", false, withLine(kValid, 4, "10 2.5 0 15"), "line 4: BOTH_DEAD1: the frame count"},
+        HostileText{"FractionalCount", false, withLine(kValid, 4, "10 2.5 0 15"),
+                    "line 4: BOTH_DEAD1: the frame count"},
         HostileText{"Overflow", false, withLine(kValid, 4, "10 99999999999 0 15"), "line 4: BOTH_DEAD1: the frame"},
         HostileText{"PastTheCap", false, withLine(kValid, 4, "2000000 1 0 15"), "line 4: BOTH_DEAD1: a frame number"},
         HostileText{"NegativeFirst", false, withLine(kValid, 6, "-1 10 0 15"), "line 6: BOTH_DEAD2: the first frame"},
