@@ -65,11 +65,11 @@ bool hasGeometry(const SceneNode* node) {
 
 // Frames of one source laid on a part's timeline.
 struct Segment {
-    size_t source = 0;     // the scene it comes from
-    int first = 0;         // its first frame on the timeline
-    int count = 0;         // how many frames
-    int rate = 0;          // its frames per second
-    TimeValue start = 0;   // the source's time of its first frame
+    size_t source = 0;    // the scene it comes from
+    int first = 0;        // its first frame on the timeline
+    int count = 0;        // how many frames
+    int rate = 0;         // its frames per second
+    TimeValue start = 0;  // the source's time of its first frame
 };
 
 // A part's timeline: frame f plays the segment that holds it.
@@ -171,8 +171,9 @@ int runPlayerExport(Session& session, Scene& scene, const std::string& scenePath
             shownIn[i][part] = true;
             surfaces[part] += hasGeometry(node) ? 1 : 0;
         } else if (hasGeometry(node)) {
-            std::fprintf(stderr, "note: %s is in no part (l_*, u_*, h_* names or lower, upper, head groups); it is "
-                                 "left out\n",
+            std::fprintf(stderr,
+                         "note: %s is in no part (l_*, u_*, h_* names or lower, upper, head groups); it is "
+                         "left out\n",
                          node->name().c_str());
         }
     }
@@ -411,7 +412,8 @@ int runPlayerExport(Session& session, Scene& scene, const std::string& scenePath
         std::fprintf(stderr, "note: --fit-limits cuts surfaces into parts the game takes\n");
     }
     if (broken.any && request.strict) {
-        std::fprintf(stderr, "plughost export: --strict: the export breaks the game's limits (the files are written)\n");
+        std::fprintf(stderr,
+                     "plughost export: --strict: the export breaks the game's limits (the files are written)\n");
         return kExitFailed;
     }
     return kExitOk;

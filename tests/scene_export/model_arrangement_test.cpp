@@ -106,7 +106,8 @@ std::string writeSheet(const std::string& path, int n) {
     };
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) {
-            for (const auto& [a, b] : {std::pair{i, j}, {i + 1, j + 1}, {i + 1, j}, {i, j}, {i, j + 1}, {i + 1, j + 1}}) {
+            for (const auto& [a, b] :
+                 {std::pair{i, j}, {i + 1, j + 1}, {i + 1, j}, {i, j}, {i, j + 1}, {i + 1, j + 1}}) {
                 corner(a, b);
             }
         }
@@ -193,11 +194,11 @@ TEST_F(ModelArrangement, LevelsOfDetailHalveTheTrianglesAndKeepFramesTagsAndShad
 // animations named after the game's (some in other cases), one that is not, keyed at 30 per second.
 struct ClipKeys {
     const char* name;
-    int node;      // 0 legs, 1 torso, 2 tag_torso
-    int lastKey;   // the last key's frame at 30 per second: lastKey + 1 frames
+    int node;     // 0 legs, 1 torso, 2 tag_torso
+    int lastKey;  // the last key's frame at 30 per second: lastKey + 1 frames
 };
-const ClipKeys kClips[] = {{"BOTH_DEATH1", 2, 9}, {"torso_gesture", 1, 4}, {"LEGS_WALK", 0, 7},
-                           {"legs_idle", 0, 5},   {"wave", 1, 3}};
+const ClipKeys kClips[] = {
+    {"BOTH_DEATH1", 2, 9}, {"torso_gesture", 1, 4}, {"LEGS_WALK", 0, 7}, {"legs_idle", 0, 5}, {"wave", 1, 3}};
 
 std::string writePlayer(const std::string& path, bool withHeadTag = true) {
     scenetest::GltfBuilder gltf;
@@ -316,7 +317,8 @@ TEST_F(ModelArrangement, APlayerFolderHoldsItsPartsTagsAnimationsAndSkins) {
 
     const std::map<std::string, std::vector<host::player::SkinEntry>> skins = {
         {"lower", {{"l_legs", "models/players/boxer/legs.tga"}, {"tag_torso", ""}}},
-        {"upper", {{"u_torso", "models/players/boxer/body.tga"}, {"tag_torso", ""}, {"tag_head", ""}, {"tag_weapon", ""}}},
+        {"upper",
+         {{"u_torso", "models/players/boxer/body.tga"}, {"tag_torso", ""}, {"tag_head", ""}, {"tag_weapon", ""}}},
         {"head", {{"h_head", "models/players/boxer/head.tga"}, {"tag_head", ""}}},
     };
     for (const auto& [part, expected] : skins) {
@@ -345,6 +347,49 @@ TEST_F(ModelArrangement, APlayerWithoutNamedAnimationsPlaysTheExportedFramesInEv
     }
     EXPECT_EQ(readModel(path("still/lower.md3")).header.frameCount, 4);
     EXPECT_EQ(readModel(path("still/head.md3")).header.frameCount, 1);
+}
+
+TEST_F(ModelArrangement, PartsMayBeGroupNodesNamedLowerUpperAndHead) {
+    writePlayer(path("boxer.gltf"));
+    // The same player with its meshes renamed and put under group nodes (tag_weapon under upper).
+    scenetest::GltfBuilder::Json document = scenetest::GltfBuilder::Json::parse(text(path("boxer.gltf")));
+    scenetest::GltfBuilder::Json& nodes = document["nodes"];
+    std::map<std::string, int> index;
+    for (size_t n = 0; n < nodes.size(); ++n) {
+        index[nodes[n]["name"].get<std::string>()] = static_cast<int>(n);
+    }
+    const std::pair<const char*, std::vector<std::string>> groups[] = {
+        {"lower", {"l_legs"}}, {"upper", {"u_torso", "tag_weapon"}}, {"head", {"h_head"}}};
+    std::set<int> grouped;
+    for (const auto& [group, members] : groups) {
+        scenetest::GltfBuilder::Json node = {{"name", group}, {"children", scenetest::GltfBuilder::Json::array()}};
+        for (const std::string& member : members) {
+            node["children"].push_back(index[member]);
+            grouped.insert(index[member]);
+            // "legs", "torso", "head": no prefix left to tell the part.
+            if (member.compare(0, 4, "tag_") != 0) {
+                nodes[static_cast<size_t>(index[member])]["name"] = member.substr(2);
+            }
+        }
+        nodes.push_back(node);
+    }
+    document["scenes"][0]["nodes"] = scenetest::GltfBuilder::Json::array();
+    for (size_t n = 0; n < nodes.size(); ++n) {
+        if (grouped.count(static_cast<int>(n)) == 0) {
+            document["scenes"][0]["nodes"].push_back(n);
+        }
+    }
+    std::ofstream(path("grouped.gltf")) << document.dump();
+    const CommandRun run = plughost("export " + file("grouped.gltf") + " --player " + file("grouped"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::pair<const char*, const char*> parts[] = {{"lower", "legs"}, {"upper", "torso"}, {"head", "head"}};
+    for (const auto& [part, surface] : parts) {
+        const modelformat::Md3Model model = readModel(path("grouped/") + part + ".md3");
+        ASSERT_EQ(model.surfaces.size(), 1u) << part << " (a group node is no surface)";
+        EXPECT_EQ(model.surfaces[0].header.name, surface) << part;
+    }
+    EXPECT_EQ(tagNames(readModel(path("grouped/upper.md3"))),
+              (std::vector<std::string>{"tag_torso", "tag_head", "tag_weapon"}));
 }
 
 TEST_F(ModelArrangement, APlayerWithoutAPartOrAJoiningTagIsRefused) {
