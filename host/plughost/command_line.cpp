@@ -80,6 +80,7 @@ const char kFilesGroup[] = "files";
 const char kDialogGroup[] = "dialog options";
 const char kSceneGroup[] = "scene options";
 const char kHostGroup[] = "host options";
+const char kModelGroup[] = "model options";
 
 // Help in plughost's layout: "usage: NAME SYNOPSIS", the explanation, the options by group (a
 // command's file arguments are explained in the text), then the footer's notes and examples.
@@ -280,15 +281,26 @@ const char kExportFooter[] =
     "Images the scene file embeds become shaders FOLDER/NAME.EXT; --write-textures writes them\n"
     "(never over a different file without --force). Surfaces without a shader are named after the\n"
     "export.\n"
+    "--fit-limits and --lod arrange the scene before the exporter sees it: both work on the first\n"
+    "exported frame's triangles and apply them to every frame. Without --fit-limits a file over\n"
+    "the limits is written with a warning; --strict then makes the status 1.\n"
+    "--player DIR takes the lower, upper and head parts from mesh nodes named l_*, u_*, h_* or\n"
+    "from the nodes under group nodes named lower, upper, head, and writes lower.md3 (model space,\n"
+    "with tag_torso), upper.md3 (relative to tag_torso, with tag_torso, tag_head, tag_weapon and\n"
+    "the other tags under the upper part), head.md3 (relative to tag_head, with tag_head),\n"
+    "animation.cfg from the animations named after the game's (BOTH_DEATH1 .. LEGS_TURN, any case)\n"
+    "laid one after another, and lower_default.skin, upper_default.skin, head_default.skin.\n"
     "Exit status: 0 when the export succeeded, 1 when the scene could not be loaded, nothing in it\n"
-    "passed the filters or the export or a texture failed, 2 for a usage error, a refused output or\n"
-    "texture, or a scene file that cannot be opened.\n"
+    "passed the filters, the export or a texture failed, or with --strict a file breaks a limit,\n"
+    "2 for a usage error, a refused output or texture, or a scene file that cannot be opened.\n"
     "\n"
     "examples:\n"
     "  plughost export demo.md3 --from 0 --to 39\n"
     "  plughost export walker.glb upper.md3 --from 0 --to 30 --only-tags tag_head,tag_weapon\n"
     "  plughost export character.fbx lower.md3 --animation walk --fps 15 --from 0 --to 20\n"
     "  plughost export ball.glb baseq3/models/mapobjects/ball/ball.md3 --write-textures\n"
+    "  plughost export forklift.glb forklift.md3 --fit-limits --lod 2 --strict\n"
+    "  plughost export hero.glb --player baseq3/models/players/hero --fps 20\n"
     "  plughost export still.md3 --no-prompts --time 1600";
 
 std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
@@ -410,6 +422,33 @@ std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
            "own folder and below are read")
         ->group(kSceneGroup);
 
+    app->add_flag("--fit-limits", request.fitLimits,
+                  "cut every surface of 1000 or more vertices or more than 1999\ntriangles into parts the game "
+                  "takes (BODY, BODY_1, ...: one skin\nentry BODY serves them all)")
+        ->group(kModelGroup);
+    addWholeNumber(
+        *app, "--lod", "a number of levels", 1, kMaxDetailLevels,
+        [&request](long long levels) { request.detailLevels = static_cast<int>(levels); },
+        "also write levels of detail OUT_1.md3 .. OUT_N.md3, each with about\nhalf the triangles of the one "
+        "before (the game reads _1 and _2)")
+        ->group(kModelGroup);
+    app->add_flag("--strict", request.strict,
+                  "exit with status 1 when a written file breaks the game's limits\n(the file is written all the "
+                  "same)")
+        ->group(kModelGroup);
+    app->add_option_function<std::string>(
+           "--player",
+           [&request](const std::string& folder) {
+               if (folder.empty()) {
+                   throw CLI::ValidationError("--player wants a folder, not ''");
+               }
+               request.playerFolder = folder;
+           },
+           "write a player folder instead of OUT.md3: lower.md3, upper.md3,\nhead.md3, animation.cfg and the "
+           "_default skins (see below)")
+        ->type_name("DIR")
+        ->group(kModelGroup);
+
     app->add_flag("--no-prompts", request.noPrompts, "export without the dialog, at the current time's frame")
         ->group(kHostGroup);
     addWholeNumber(
@@ -439,8 +478,20 @@ ParsedArgs<ExportRequest> parseExportArgs(const std::vector<std::string>& args) 
             (given(*app, "OUT.md3") && request.outputPath.empty())) {
             return "a file's name is empty";
         }
-        // One file named is the output.
-        if (given(*app, "SCENE") && !given(*app, "OUT.md3")) {
+        if (request.playerFolder && given(*app, "OUT.md3")) {
+            return "--player writes its folder's files; give SCENE alone, without OUT.md3";
+        }
+        if (request.playerFolder) {
+            // The player's options dialog is worked by the host for each part.
+            for (const char* flag : {"--only-objects", "--only-tags", "--no-relative"}) {
+                if (given(*app, flag)) {
+                    return std::string("--player chooses each part's nodes and reference tag itself, so ") + flag +
+                           " cannot be given with it";
+                }
+            }
+        }
+        // One file named is the output (with --player, the scene).
+        if (given(*app, "SCENE") && !given(*app, "OUT.md3") && !request.playerFolder) {
             request.outputPath = request.scenePath;
             request.scenePath.clear();
         }
@@ -448,6 +499,10 @@ ParsedArgs<ExportRequest> parseExportArgs(const std::vector<std::string>& args) 
         const std::string sceneOptions = givenInGroup(*app, kSceneGroup, &sceneOptionCount);
         if (request.scenePath.empty() && sceneOptionCount > 0) {
             return sceneOptions + (sceneOptionCount == 1 ? " applies" : " apply") + " to a scene file; none was given";
+        }
+        if (request.noPrompts && (request.fitLimits || request.detailLevels > 0 || request.playerFolder)) {
+            return "--no-prompts exports one frame without the dialog; --fit-limits, --lod and --player work "
+                   "the dialog, so leave out one or the other";
         }
         if (request.force && !request.writeTextures) {
             return "--force only lets --write-textures replace files; give both, or neither";

@@ -22,6 +22,9 @@ constexpr int kExitUsage = 2;
 // a short file name ("a.png").
 constexpr size_t kTextureFolderLimit = 57;
 
+// Levels of detail --lod writes at most (the game itself reads _1 and _2).
+constexpr int kMaxDetailLevels = 9;
+
 // The options dialog's frame sliders run from 0 to this frame.
 constexpr int kDialogFrameLimit = 400;
 // The dialog reads at most this many characters of a name list from its edit field.
@@ -59,6 +62,14 @@ struct ExportRequest {
     // Write the embedded images where the game looks for them; replace files that differ.
     bool writeTextures = false;
     bool force = false;
+    // The host's arrangements of the scene before the exporter sees it: surfaces that break the
+    // game's limits cut into parts that fit; levels of detail OUT_1.md3 .. OUT_N.md3.
+    bool fitLimits = false;
+    int detailLevels = 0;
+    // Exit 1 when a written file breaks the game's limits (the file is kept).
+    bool strict = false;
+    // A player folder (lower.md3, upper.md3, head.md3, animation.cfg, skins) instead of OUT.md3.
+    std::optional<std::string> playerFolder;
     // Said on standard error before the export: what of the request the dialog will not take
     // as it was given.
     std::vector<std::string> warnings;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,9 @@
 #include <scene_file.h>
 #include <modelformat/model_limits.h>
 
+#include "export_steps.h"
+#include "scene_view.h"
+#include "arrangement.h"
 #include "session.h"
 #include "texture_files.h"
 
@@ -136,18 +140,20 @@ private:
 
 // What was written, from the file's headers: counts, names, shaders and the limits they break.
 // Nothing past the headers is decoded, so the summary costs the same for 1 frame as for 1000.
-void printSummary(const std::string& path) {
+// Answers what of the game's limits the file breaks.
+LimitsBroken printSummary(const std::string& path) {
+    LimitsBroken broken;
     const MappedFile file(path);
     if (!file.opened()) {
         std::printf("wrote %s, which cannot be opened to read it back\n", path.c_str());
-        return;
+        return broken;
     }
     const modelformat::Md3ReadResult read =
         modelformat::readMd3(file.data(), file.size(), modelformat::Md3Detail::Headers);
     if (!read.ok) {
         std::printf("wrote %s (%zu bytes), which does not read back: at byte %zu: %s\n", path.c_str(), file.size(),
                     read.offset, read.message.c_str());
-        return;
+        return broken;
     }
     const modelformat::Md3Model& model = read.model;
     std::printf("wrote %s: %s, %s, %s, %s\n", path.c_str(),
@@ -179,7 +185,13 @@ void printSummary(const std::string& path) {
     }
     for (const modelformat::LimitBreach& breach : modelformat::checkMd3Limits(model)) {
         std::fprintf(stderr, "warning: %s: %s\n", breach.where.c_str(), breach.message.c_str());
+        broken.any = true;
     }
+    for (const modelformat::Md3Surface& surface : model.surfaces) {
+        broken.surfaceSize = broken.surfaceSize || surface.header.vertexCount > modelformat::kMd3MaxSurfaceVertices ||
+                             surface.header.triangleCount > modelformat::kMd3MaxSurfaceTriangles;
+    }
+    return broken;
 }
 
 // Why the exporter wrote no file, from the error code it left and from what the path shows: the
@@ -217,7 +229,43 @@ std::vector<std::string> splitNames(const std::string& text) {
     return names;
 }
 
+// Every MD3 file the request writes.
+std::vector<std::string> modelOutputs(const ExportRequest& request) {
+    std::vector<std::string> models;
+    if (!request.playerFolder) {
+        models.push_back(request.outputPath);
+    } else {
+        for (const std::string& part : playerPartNames()) {
+            models.push_back(*request.playerFolder + "/" + part + ".md3");
+        }
+    }
+    const size_t wanted = models.size();
+    for (int level = 1; level <= request.detailLevels; ++level) {
+        for (size_t m = 0; m < wanted; ++m) {
+            models.push_back(detailLevelPath(models[m], level));
+        }
+    }
+    return models;
+}
+
+int writeTextures(const std::vector<TextureFile>& textureFiles, const ExportRequest& request);
+
 }  // namespace
+
+std::string detailLevelPath(const std::string& output, int level) {
+    const std::string suffix = "_" + std::to_string(level);
+    const size_t dot = output.find_last_of("./");
+    if (dot != std::string::npos && output[dot] == '.' && output.size() - dot == 4) {
+        std::string extension = output.substr(dot + 1);
+        for (char& c : extension) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (extension == "md3") {
+            return output.substr(0, dot) + suffix + output.substr(dot);
+        }
+    }
+    return output + suffix;
+}
 
 int runExport(const CommonOptions& common, const ExportRequest& request) {
     const std::string& scenePath = request.scenePath;
@@ -226,17 +274,19 @@ int runExport(const CommonOptions& common, const ExportRequest& request) {
     if (!scenePath.empty() && !inputOpens("export", "the scene file ", scenePath)) {
         return kExitUsage;
     }
-    if (!scenePath.empty() && sameFile(scenePath, output)) {
-        std::fprintf(stderr, "plughost export: the output '%s' is the scene file itself; give another OUT.md3\n",
-                     output.c_str());
-        return kExitUsage;
-    }
-    if (wouldOverwriteAnotherKind(output)) {
-        std::fprintf(stderr,
-                     "plughost export: '%s' is not an MD3 file and would be overwritten; name the output too "
-                     "(plughost export SCENE OUT.md3)\n",
-                     output.c_str());
-        return kExitUsage;
+    for (const std::string& model : modelOutputs(request)) {
+        if (!scenePath.empty() && sameFile(scenePath, model)) {
+            std::fprintf(stderr, "plughost export: the output '%s' is the scene file itself; give another OUT.md3\n",
+                         model.c_str());
+            return kExitUsage;
+        }
+        if (wouldOverwriteAnotherKind(model)) {
+            std::fprintf(stderr,
+                         "plughost export: '%s' is not an MD3 file and would be overwritten; name the output too "
+                         "(plughost export SCENE OUT.md3)\n",
+                         model.c_str());
+            return kExitUsage;
+        }
     }
     for (const std::string& warning : request.warnings) {
         std::fprintf(stderr, "warning: %s\n", warning.c_str());
@@ -249,17 +299,18 @@ int runExport(const CommonOptions& common, const ExportRequest& request) {
         std::fprintf(stderr, "plughost export: no loaded plug-in exports MD3 files\n");
         return kExitFailed;
     }
+    exporter.reset();  // each export below makes its own
 
     Scene scene;
-    const TextureFolders textureFolders = textureFoldersOf(output);
+    const TextureFolders textureFolders = textureFoldersOf(modelOutputs(request).front());
     std::vector<TextureFile> textureFiles;
     SceneLoadResult loaded;
+    SceneLoadOptions sceneOptions = request.sceneOptions;
+    sceneOptions.embeddedTextureFolder = request.textureFolder.value_or(textureFolders.modelsFolder);
     if (scenePath.empty()) {
         SetFrameRate(kDemoFrameRate);
         buildDemoScene(scene);
     } else {
-        SceneLoadOptions sceneOptions = request.sceneOptions;
-        sceneOptions.embeddedTextureFolder = request.textureFolder.value_or(textureFolders.modelsFolder);
         loaded = loadSceneFile(scenePath, sceneOptions, scene);
         if (!loaded.ok) {
             std::fprintf(stderr, "plughost export: cannot load the scene '%s': %s\n", scenePath.c_str(),
@@ -272,7 +323,8 @@ int runExport(const CommonOptions& common, const ExportRequest& request) {
         for (const std::string& note : loaded.notes) {
             std::fprintf(stderr, "note: %s: %s\n", scenePath.c_str(), note.c_str());
         }
-        if (!loaded.animationsPlayed.empty() && choices.from < 0 && choices.to < 0 && !request.noPrompts) {
+        if (!loaded.animationsPlayed.empty() && choices.from < 0 && choices.to < 0 && !request.noPrompts &&
+            !request.playerFolder) {
             std::fprintf(stderr,
                          "note: the animation covers frames 0 to %d at %d fps; without --from/--to only frame 0 "
                          "is exported\n",
@@ -299,6 +351,56 @@ int runExport(const CommonOptions& common, const ExportRequest& request) {
         }
         node->setSelected(true);
     }
+    const int firstFrame = std::min(std::max(choices.from, 0), std::max(choices.to, 0));
+    const TimeValue firstTime = request.noPrompts ? request.time : firstFrame * GetTicksPerFrame();
+    if (request.playerFolder) {
+        const int status = runPlayerExport(session, scene, scenePath, sceneOptions, loaded, firstTime, request);
+        return status != kExitOk ? status : writeTextures(textureFiles, request);
+    }
+
+    LimitsBroken broken;
+    // The file asked for, then its levels of detail; each from the scene as loaded.
+    for (int level = 0; level <= request.detailLevels; ++level) {
+        const std::string path = level == 0 ? output : detailLevelPath(output, level);
+        ExportOutcome outcome;
+        if (level == 0 && !request.fitLimits) {
+            outcome = exportThroughDialog(session, scene, path, choices, request);
+        } else {
+            arrange::SceneView view({&scene}, [](TimeValue time) { return arrange::SourceTime{0, time}; });
+            arrange::SurfaceArrangement how;
+            how.detailLevel = level;
+            how.fitLimits = request.fitLimits;
+            for (const std::string& message : arrange::arrangeSurfaces(view, firstTime, how)) {
+                std::fprintf(stderr, "note: %s%s\n",
+                             level == 0 ? "" : ("level " + std::to_string(level) + ": ").c_str(), message.c_str());
+            }
+            outcome = exportThroughDialog(session, view.scene(), path, choices, request);
+        }
+        if (outcome.status != kExitOk) {
+            return outcome.status;
+        }
+        broken.add(outcome.broken);
+    }
+    if (broken.surfaceSize && !request.fitLimits) {
+        std::fprintf(stderr, "note: --fit-limits cuts surfaces into parts the game takes\n");
+    }
+    const int status = writeTextures(textureFiles, request);
+    if (status == kExitOk && broken.any && request.strict) {
+        std::fprintf(stderr, "plughost export: --strict: the export breaks the game's limits (the file is written)\n");
+        return kExitFailed;
+    }
+    return status;
+}
+
+ExportOutcome exportThroughDialog(Session& session, Scene& scene, const std::string& output,
+                                  const DialogChoices& choices, const ExportRequest& request) {
+    ExportOutcome outcome;
+    std::unique_ptr<ExportPluginInterface> exporter(session.plugins().createExporter("MD3"));
+    if (exporter == nullptr) {
+        std::fprintf(stderr, "plughost export: no loaded plug-in exports MD3 files\n");
+        outcome.status = kExitFailed;
+        return outcome;
+    }
     HostInterface hostInterface;
     hostInterface.SetTime(request.time);
 
@@ -323,15 +425,23 @@ int runExport(const CommonOptions& common, const ExportRequest& request) {
     if (result == 0) {
         std::fprintf(stderr, "plughost export: the export of '%s' failed: %s; nothing was written\n", output.c_str(),
                      whyNotWritten(output, exportError).c_str());
-        return kExitFailed;
+        outcome.status = kExitFailed;
+        return outcome;
     }
     if (identify(output) == before) {
         // The exporter answers success when no node passes its filters, as the host expects; a
         // script asking for a file gets none, so for it the work failed.
         std::fprintf(stderr, "plughost export: nothing in the scene passes the filters; no file was written\n");
-        return kExitFailed;
+        outcome.status = kExitFailed;
+        return outcome;
     }
-    printSummary(output);
+    outcome.broken = printSummary(output);
+    return outcome;
+}
+
+namespace {
+
+int writeTextures(const std::vector<TextureFile>& textureFiles, const ExportRequest& request) {
     if (!request.writeTextures) {
         return kExitOk;
     }
@@ -345,5 +455,7 @@ int runExport(const CommonOptions& common, const ExportRequest& request) {
     }
     return kExitOk;
 }
+
+}  // namespace
 
 }  // namespace host

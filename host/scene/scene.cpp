@@ -1,6 +1,8 @@
 // The stand-in host's scene: nodes, evaluation, enumeration and the import interface.
 #include "scene.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <new>
 
 namespace host {
@@ -104,6 +106,15 @@ SceneNode* Scene::adoptNode(std::unique_ptr<SceneNode> node, SceneNode* parent) 
 
 SceneNode* Scene::addNode(const std::string& name, SceneNode* parent) {
     return adoptNode(std::make_unique<SceneNode>(name), parent);
+}
+
+SceneNode* Scene::insertNode(const std::string& name, SceneNode* parent, size_t position) {
+    owned_.push_back(std::make_unique<SceneNode>(name));
+    SceneNode* raw = owned_.back().get();
+    raw->parent_ = parent;
+    std::vector<SceneNode*>& siblings = parent != nullptr ? parent->children_ : roots_;
+    siblings.insert(siblings.begin() + static_cast<std::ptrdiff_t>(std::min(position, siblings.size())), raw);
+    return raw;
 }
 
 Material* Scene::addMaterial(const std::string& name) {

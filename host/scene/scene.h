@@ -135,6 +135,9 @@ public:
     SceneNode* addNode(const std::string& name, SceneNode* parent = nullptr);
     // Adds a node built elsewhere.
     SceneNode* adoptNode(std::unique_ptr<SceneNode> node, SceneNode* parent = nullptr);
+    // Adds a node under a parent (at the top when parent is null) at a place among its siblings:
+    // position 0 is first; a position past the last puts it last.
+    SceneNode* insertNode(const std::string& name, SceneNode* parent, size_t position);
     Material* addMaterial(const std::string& name);
     // Nodes in enumeration order.
     std::vector<SceneNode*> nodes() const;

@@ -136,6 +136,9 @@ public:
         target["samplers"].push_back({{"input", input}, {"output", output}, {"interpolation", interpolation}});
     }
 
+    // Names an animation made by channel().
+    void nameAnimation(size_t animation, const std::string& name) { animations_.at(animation)["name"] = name; }
+
     // The document; its buffer is bufferUri, or inline when that is empty.
     Json document(const std::string& bufferUri = "") const {
         Json result = {{"asset", {{"version", "2.0"}}},
