@@ -55,7 +55,7 @@ ScratchFolder::~ScratchFolder() {
 }
 
 std::string ScratchFolder::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    const std::string file = path(name);
+    std::string file = path(name);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
