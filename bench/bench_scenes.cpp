@@ -90,7 +90,7 @@ public:
         const std::filesystem::path base = std::filesystem::path(folder) / name;
         std::ofstream(base.string() + ".bin", std::ios::binary)
             .write(blob_.data(), static_cast<std::streamsize>(blob_.size()));
-        const std::string path = base.string() + ".gltf";
+        std::string path = base.string() + ".gltf";
         std::ofstream(path) << document_.dump();
         return path;
     }
@@ -187,8 +187,9 @@ std::string writeExportScene(const std::string& folder, const std::string& name,
             primitive["attributes"]["WEIGHTS_0"] = weightAccessor;
         }
         const int mesh = file.mesh({{"name", "grid_" + std::to_string(m)}, {"primitives", json::array({primitive})}});
+        const int row = m / 10;  // ten meshes a row
         const float x = 25.0f * static_cast<float>(m % 10) - 110.0f;
-        const float z = 25.0f * static_cast<float>(m / 10) - 50.0f;
+        const float z = 25.0f * static_cast<float>(row) - 50.0f;
 
         std::vector<float> translations;
         std::vector<float> rotations;
@@ -254,11 +255,12 @@ std::string writeAnimatedNodesScene(const std::string& folder, const std::string
     json shared = GltfFile::animation("all");
     for (int n = 0; n < nodes; ++n) {
         const float phase = 0.1f * static_cast<float>(n);
+        const int row = n / 20;  // twenty boxes a row
         std::vector<float> translations;
         std::vector<float> rotations;
         for (const float t : times) {
             translations.insert(translations.end(), {static_cast<float>(n % 20) * 2.0f, std::sin(t + phase),
-                                                     static_cast<float>(n / 20) * 2.0f});
+                                                     static_cast<float>(row) * 2.0f});
             pushTurn(rotations, t + phase, 0.0f, 1.0f, 0.0f);
         }
         const std::string nodeName = "box_" + std::to_string(n);

@@ -37,8 +37,9 @@ void buildLargeScene(host::Scene& scene, int nodeCount) {
             node->setMesh(host::makeBox(Point3(-1.0f, -1.0f, -1.0f), Point3(1.0f, 1.0f, 1.0f)));
         }
         node->setTransformTrack([phase, i](TimeValue time) {
+            const int row = i / 20;  // twenty nodes a row
             Matrix3 tm = RotateZMatrix(static_cast<float>(time) * 0.0005f + phase);
-            tm.Translate(Point3(static_cast<float>(i % 20) * 3.0f, static_cast<float>(i / 20) * 3.0f, 0.0f));
+            tm.Translate(Point3(static_cast<float>(i % 20) * 3.0f, static_cast<float>(row) * 3.0f, 0.0f));
             return tm;
         });
     }

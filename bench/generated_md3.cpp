@@ -45,7 +45,7 @@ const std::string& generatedMd3Path() {
         exportOptions.ticksPerFrame = GetTicksPerFrame();
         exportOptions.endFrame = kGeneratedMd3Frames - 1;
         host::HostInterface hostInterface;
-        const std::string written = scratchFolder() + "/player.md3";
+        std::string written = scratchFolder() + "/player.md3";
         Md3FileWriter writer;
         if (writer.writeFile(written.c_str(), scene.exportContext(), &hostInterface, TRUE, 0) != 1) {
             std::fprintf(stderr, "bench: the generated MD3 could not be written\n");

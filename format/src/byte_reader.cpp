@@ -200,7 +200,7 @@ ReadError readStream(std::FILE* file, FileReadStart start, Bytes& bytes, size_t 
     // Read straight into the vector: what was reserved at once, then a chunk at a time, so that
     // the allocation keeps in step with the bytes that really arrive and a stream that lies about
     // its length (or has none, like a pipe) cannot inflate it.
-    constexpr size_t kChunk = 256 * 1024;
+    constexpr size_t kChunk = size_t{256} * 1024;
     for (;;) {
         const size_t filled = bytes.size();
         const size_t room = bytes.capacity() > filled ? bytes.capacity() - filled : kChunk;

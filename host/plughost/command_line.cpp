@@ -14,6 +14,7 @@
 #include <memory>
 #include <sstream>
 #include <system_error>
+#include <utility>
 
 #include <CLI/CLI.hpp>
 
@@ -169,7 +170,7 @@ void addHelpFlag(CLI::App& app, const char* group = kOptionsGroup) {
 // An option whose value is a whole number from min to max; what names the value in the error.
 CLI::Option* addWholeNumber(CLI::App& app, const std::string& name, const std::string& what, long long min,
                             long long max, std::function<void(long long)> store, const std::string& description) {
-    const auto read = [name, what, min, max, store](const std::string& text) {
+    const auto read = [name, what, min, max, store = std::move(store)](const std::string& text) {
         long long value = 0;
         if (!parseWholeNumber(text, min, max, value)) {
             throw CLI::ValidationError(name + " wants " + what + " from " + std::to_string(min) + " to " +

@@ -36,6 +36,9 @@ int dispatch(int argc, char** argv) {
 
 }  // namespace
 
+// A command reports running out of memory itself; any other exception is a fault in plughost, left
+// to abort so that it shows where it was thrown.
+// NOLINTNEXTLINE(bugprone-exception-escape): deliberate, as above
 int main(int argc, char** argv) {
     return host::runGuarded([&] { return dispatch(argc, argv); }, host::kExitFailed);
 }

@@ -13,9 +13,12 @@ namespace {
 constexpr float kTwoPi = 6.28318530717959f;
 constexpr char kTextureRoot[] = "/home/artist/quake3/baseq3/models/";
 
+constexpr TimeValue kTicksPerDemoFrame = TIME_TICKSPERSEC / kDemoFrameRate;
+static_assert(kTicksPerDemoFrame * kDemoFrameRate == TIME_TICKSPERSEC, "a demo frame is a whole number of ticks");
+
 // The phase of the walk cycle at a time, one cycle over the demo's frames.
 float cyclePhase(TimeValue time) {
-    const float frame = static_cast<float>(time) / static_cast<float>(TIME_TICKSPERSEC / kDemoFrameRate);
+    const float frame = static_cast<float>(time) / static_cast<float>(kTicksPerDemoFrame);
     return kTwoPi * frame / static_cast<float>(kDemoFrameCount);
 }
 

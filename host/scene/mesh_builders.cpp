@@ -32,10 +32,11 @@ Mesh makeBox(const Point3& lo, const Point3& hi) {
     mesh.setNumTVFaces(12);
     for (int s = 0; s < 6; ++s) {
         const int* q = sides[s];
-        setFace(mesh, 2 * s, q[0], q[1], q[2]);
-        setFace(mesh, 2 * s + 1, q[0], q[2], q[3]);
-        mesh.tvFace[2 * s].setTVerts(0, 1, 2);
-        mesh.tvFace[2 * s + 1].setTVerts(0, 2, 3);
+        const int face = 2 * s;
+        setFace(mesh, face, q[0], q[1], q[2]);
+        setFace(mesh, face + 1, q[0], q[2], q[3]);
+        mesh.tvFace[face].setTVerts(0, 1, 2);
+        mesh.tvFace[face + 1].setTVerts(0, 2, 3);
     }
     mesh.buildNormals();
     return mesh;

@@ -752,7 +752,7 @@ private:
         }
         // A deforming mesh gets its normals with its positions, frame by frame.
         auto data = std::make_shared<DeformingMeshData>();
-        data->topology = std::move(topology);
+        data->topology = topology;  // the SDK's Mesh copies: it has no move
         data->placingNode = placingNode;
         data->toHost = frame_;
         data->restPositions.reserve(welded.sourceOf.size());
@@ -922,8 +922,8 @@ private:
         }
         const aiTexture& image = *file_.mTextures[texture];
         std::string problem;
-        const std::string name = embeddedNames_.nameOf(static_cast<unsigned>(texture), image,
-                                                       {image.mFilename.C_Str(), materialName, nodeName}, problem);
+        std::string name = embeddedNames_.nameOf(static_cast<unsigned>(texture), image,
+                                                 {image.mFilename.C_Str(), materialName, nodeName}, problem);
         if (!problem.empty()) {
             result_.warnings.push_back("the embedded image of " + material + " " + problem);
         }

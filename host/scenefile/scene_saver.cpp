@@ -224,8 +224,9 @@ private:
         out->mNumFaces = static_cast<unsigned>(indices.size() / 3);
         out->mFaces = new aiFace[out->mNumFaces];
         for (unsigned f = 0; f < out->mNumFaces; ++f) {
+            const size_t first = size_t{f} * 3;
             out->mFaces[f].mNumIndices = 3;
-            out->mFaces[f].mIndices = new unsigned[3]{indices[f * 3], indices[f * 3 + 1], indices[f * 3 + 2]};
+            out->mFaces[f].mIndices = new unsigned[3]{indices[first], indices[first + 1], indices[first + 2]};
         }
         out->mMaterialIndex = materialFor(node.GetMtl());
         return out;

@@ -44,7 +44,7 @@ const Md3Case kMd3Cases[] = {
     {"SurfaceWithFewerFrames",
      [](Md3Model& m) {
          m.surfaces[1].header.frameCount = 2;
-         m.surfaces[1].vertices.resize(2 * 4);
+         m.surfaces[1].vertices.resize(size_t{2} * 4);
      },
      {"surface surface_1"},
      [](const Md3Model& w) { return surfaceFrameCountAt(w, 1); },
@@ -124,6 +124,10 @@ size_t md2FramesAt(const std::vector<uint8_t>& b) {
 size_t md2GlCommandsAt(const std::vector<uint8_t>& b) {
     return static_cast<size_t>(peekInt32(b, md2HeaderField(kFieldOfsGlCommands)));
 }
+// Within a frame, the byte of a vertex's normal index (the last of its four bytes).
+constexpr size_t md2NormalIndexAt(size_t vertex) { return kMd2FrameHeaderSize + vertex * kMd2PackedVertexSize + 3; }
+// Within the GL commands, the byte of a 4-byte word.
+constexpr size_t glWordAt(size_t word) { return word * kMd2GlCommandSize; }
 
 struct Md2Case {
     const char* name;
@@ -147,7 +151,7 @@ const Md2Case kMd2Cases[] = {
     {"NormalIndex162",
      [](Md2Build& b) { b.frames[1].vertices[3].normalIndex = 162; },
      {"frames"},
-     [](const std::vector<uint8_t>& b) { return md2FramesAt(b) + kMd2FrameSize + 40 + 3 * 4 + 3; },
+     [](const std::vector<uint8_t>& b) { return md2FramesAt(b) + kMd2FrameSize + md2NormalIndexAt(3); },
      "1 vertex normal index in 1 frame"},
     {"NormalIndicesInBothFrames",
      [](Md2Build& b) {
@@ -156,7 +160,7 @@ const Md2Case kMd2Cases[] = {
          b.frames[1].vertices[1].normalIndex = 170;
      },
      {"frames"},
-     [](const std::vector<uint8_t>& b) { return md2FramesAt(b) + 40 + 2 * 4 + 3; },
+     [](const std::vector<uint8_t>& b) { return md2FramesAt(b) + md2NormalIndexAt(2); },
      "3 vertex normal indices in 2 frames"},
     {"CommandsWithinTheVertices",
      [](Md2Build& b) {
@@ -171,28 +175,28 @@ const Md2Case kMd2Cases[] = {
          b.glCommands = joined({glCommand(3, {0, 1, 30000}), {0}});
      },
      {"GL commands"},
-     [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + 4 * (1 + 3 + 3 + 2); },
+     [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + glWordAt(1 + 3 + 3 + 2); },
      "vertex 30000"},
     {"FanAtANegativeVertex",
      [](Md2Build& b) {
          b.glCommands = joined({glCommand(3, {0, 1, 2}), glCommand(-3, {-1, 0, 5}), {0}});
      },
      {"GL commands"},
-     [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + 4 * (10 + 1 + 2); },
+     [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + glWordAt(10 + 1 + 2); },
      "2 vertex references point past the model's 5 vertices"},
     {"CommandRunsPastItsBlock",
      [](Md2Build& b) {
          b.glCommands = joined({glCommand(3, {0, 1, 2}), glCommand(5, {0, 1, 2}), {0}});
      },
      {"GL commands"},
-     [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + 4 * 10; },
+     [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + glWordAt(10); },
      "5 vertices runs past the end"},
     {"ListWithoutItsZero",
      [](Md2Build& b) {
          b.glCommands = glCommand(3, {0, 1, 2});
      },
      {"GL commands"},
-     [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + 4 * 10; },
+     [](const std::vector<uint8_t>& b) { return md2GlCommandsAt(b) + glWordAt(10); },
      "does not end with a zero"},
 };
 

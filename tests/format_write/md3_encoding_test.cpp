@@ -119,8 +119,9 @@ TEST(Md3Encoding, EncodedNormalsDecodeWithinOneStepOfTheirDirection) {
     // Over a spread of directions, the game's decoding must land near the original.
     const double step = 2.0 * 3.14159265358979 / 256.0;
     for (int i = 0; i < 200; ++i) {
+        const int meridian = i / 20;  // ten meridians of twenty directions
         const double polar = 3.14159265358979 * (i % 20 + 0.5) / 20.0;
-        const double azimuth = 2.0 * 3.14159265358979 * (i / 20 + 0.3) / 10.0;
+        const double azimuth = 2.0 * 3.14159265358979 * (meridian + 0.3) / 10.0;
         const float x = static_cast<float>(std::sin(polar) * std::cos(azimuth));
         const float y = static_cast<float>(std::sin(polar) * std::sin(azimuth));
         const float z = static_cast<float>(std::cos(polar));

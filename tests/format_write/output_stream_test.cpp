@@ -334,7 +334,7 @@ TEST_P(FileSetTest, AFullDiskLeavesTheEarlierFiles) {
     SetUp();  // the earlier files, on the small disk
     FileSetOutput files(dir.file("scene.gltf"), GetParam());
     files.create(dir.file("scene.gltf"))->write("new scene", 9);
-    const std::string buffer(256 * 1024, 'b');
+    const std::string buffer(size_t{256} * 1024, 'b');
     files.create(dir.file("scene.bin"))->write(buffer.data(), buffer.size());
     EXPECT_FALSE(files.commit());
     EXPECT_EQ(files.error(), OutputError::DiskFull);

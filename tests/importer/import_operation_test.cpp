@@ -144,7 +144,7 @@ TEST(ImportOperation, ReadsTheFileOnceAndDecodesOnlyTheFrameItUses) {
     for (modelformat::Md3Surface& surface : md3.surfaces) {
         surface.header.vertexCount = 100;
         surface.texCoords.resize(100);
-        surface.vertices.resize(300 * 100);
+        surface.vertices.resize(size_t{300} * 100);
     }
     testmodels::Md2Build md2 = testmodels::makeMd2Build(300, 100);
     importtest::ScratchFolder folder;

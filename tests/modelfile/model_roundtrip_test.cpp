@@ -173,7 +173,8 @@ void expectSameAsMd2(const modelformat::Md2Model& original, const Md3Model& back
     const float width = static_cast<float>(original.header.skinWidth);
     const float height = static_cast<float>(original.header.skinHeight);
     for (int32_t frame = 0; frame < back.header.frameCount; ++frame) {
-        const modelformat::Md2DecodedFrame& source = original.allFrames.at(static_cast<size_t>(firstFrame + frame));
+        const modelformat::Md2DecodedFrame& source =
+            original.allFrames.at(static_cast<size_t>(firstFrame) + static_cast<size_t>(frame));
         const modelformat::Md3Vertex* stored = surface.frameVertices(frame);
         for (size_t t = 0; t < original.triangles.size(); ++t) {
             for (size_t c = 0; c < 3; ++c) {

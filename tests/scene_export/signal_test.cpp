@@ -47,8 +47,9 @@ std::string writeLargeScene(const std::string& path) {
         std::vector<float> positions;
         std::vector<float> target;
         for (int t = 0; t < kTriangles; ++t) {
+            const int row = t / 64;  // 64 triangles a row
             const auto x = static_cast<float>(t % 64);
-            const auto y = static_cast<float>(t / 64);
+            const auto y = static_cast<float>(row);
             const auto z = static_cast<float>(n);
             positions.insert(positions.end(), {x, y, z, x + 0.5f, y, z, x, y + 0.5f, z});
             target.insert(target.end(), {x, y, z + 1.0f, x + 0.5f, y, z + 2.0f, x, y + 0.5f, z + 3.0f});

@@ -40,7 +40,7 @@ public:
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     // Writes bytes to a file of the folder and answers its path.
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        const std::string file = this->file(name);
+        std::string file = this->file(name);
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         out.close();

@@ -25,7 +25,7 @@ public:
     void setVerts(int a, int b, int c);
     void setEdgeVisFlags(int va, int vb, int vc);
     DWORD getVert(int corner) const { return v[corner]; }
-    int getEdgeVis(int edge) const { return (flags >> edge) & 1; }
+    int getEdgeVis(int edge) const { return static_cast<int>((flags >> edge) & 1); }
 };
 
 class MAXSDK_API TVFace {

@@ -51,6 +51,8 @@ typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
 typedef DWORD COLORREF;
 
+// Handles are pointers to distinct incomplete types, under Windows' own names for them.
+// NOLINTBEGIN(bugprone-reserved-identifier): Windows' names, which code written for it may spell
 struct HWND__;
 typedef HWND__* HWND;
 struct HINSTANCE__;
@@ -58,6 +60,7 @@ typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 struct HBITMAP__;
 typedef HBITMAP__* HBITMAP;
+// NOLINTEND(bugprone-reserved-identifier)
 
 #ifndef TRUE
 #define TRUE 1
@@ -66,7 +69,7 @@ typedef HBITMAP__* HBITMAP;
 #define FALSE 0
 #endif
 
-#define _T(text) text
+#define _T(text) text  // NOLINT(bugprone-reserved-identifier): Windows' name, which the plug-ins spell
 #define TEXT(text) text
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))

@@ -55,7 +55,7 @@
 
 #define VS_VERSION_INFO 1
 #define VS_FF_DEBUG 0x00000001L
-#define VOS__WINDOWS32 0x00000004L
+#define VOS__WINDOWS32 0x00000004L  // NOLINT(bugprone-reserved-identifier): Windows' name for it
 #define VOS_NT_WINDOWS32 0x00040004L
 #define VFT_APP 0x00000001L
 #define VFT_DLL 0x00000002L
