@@ -24,7 +24,7 @@ std::string loadText(const std::string& path) {
 
 #define LOAD_SARGE_OR_SKIP(text, name)                                                        \
     const std::string text = loadText(kSargeFolder + (name));                                 \
-    if (text.empty())                                                                         \
+    if ((text).empty())                                                                       \
     QMP_SAMPLE_MISSING() << "sample file " << kSargeFolder << (name) << " is not there (the " \
                          << "samples live beside the project, in shared/samples)"
 
