@@ -14,6 +14,8 @@
 
 #include "gltf_builder.h"
 
+#include "plughost_process.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -21,27 +23,8 @@ using scenetest::GltfBuilder;
 
 constexpr int kTicksPerSecond = 4800;  // the host's clock
 
-struct CommandRun {
-    int status = -1;  // -1 when plughost did not exit by itself (a signal)
-    std::string out;  // standard output and standard error together
-};
-
-CommandRun plughost(const std::string& arguments) {
-    CommandRun run;
-    const std::string command = std::string(QMP_PLUGHOST) + " " + arguments + " 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[4096];
-    size_t read = 0;
-    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        run.out.append(buffer, read);
-    }
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using plughosttest::CommandRun;
+using plughosttest::plughost;
 
 size_t lineCount(const std::string& text) {
     size_t lines = 0;

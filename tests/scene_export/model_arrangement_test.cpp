@@ -22,30 +22,14 @@
 
 #include "gltf_builder.h"
 
+#include "plughost_process.h"
+
 namespace {
 
 using host::player::Animation;
 
-struct CommandRun {
-    int status = -1;
-    std::string out;  // standard output and standard error together
-};
-
-CommandRun plughost(const std::string& arguments) {
-    CommandRun run;
-    std::FILE* pipe = popen((std::string(QMP_PLUGHOST) + " " + arguments + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[4096];
-    size_t read = 0;
-    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        run.out.append(buffer, read);
-    }
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using plughosttest::CommandRun;
+using plughosttest::plughost;
 
 std::string text(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,30 @@ inline size_t lineCount(const std::string& text) {
         lines += c == '\n' ? 1 : 0;
     }
     return lines;
+}
+
+// What a shell command line of plughost printed and how it ended: `arguments` go through the shell
+// as written (quote paths), standard error joins standard output.
+struct CommandRun {
+    int status = -1;  // the exit status; -1 when it did not exit
+    std::string out;  // standard output and standard error together
+};
+
+inline CommandRun plughost(const std::string& arguments) {
+    CommandRun run;
+    const std::string command = std::string(QMP_PLUGHOST) + " " + arguments + " 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    char buffer[4096];
+    size_t read = 0;
+    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        run.out.append(buffer, read);
+    }
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
 
 }  // namespace plughosttest
