@@ -172,10 +172,7 @@ bool parseAnimationConfig(std::string_view text, AnimationConfig& out, std::stri
         if (line.text.empty()) {
             continue;
         }
-        if (const size_t control = findControlCharacter(line.text); control != std::string_view::npos) {
-            error = atLine(line.number, "a control character (byte " +
-                                            std::to_string(static_cast<unsigned char>(line.text[control])) +
-                                            "); the file is not text");
+        if (!checkTextLine(line, error)) {
             return false;
         }
         const std::vector<std::string_view> words = splitWords(line.text);

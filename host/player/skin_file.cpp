@@ -33,10 +33,7 @@ bool parseSkin(std::string_view text, std::vector<SkinEntry>& out, std::string& 
         if (line.text.empty()) {
             continue;
         }
-        if (const size_t control = findControlCharacter(line.text); control != std::string_view::npos) {
-            error = atLine(line.number, "a control character (byte " +
-                                            std::to_string(static_cast<unsigned char>(line.text[control])) +
-                                            "); the file is not text");
+        if (!checkTextLine(line, error)) {
             return false;
         }
         const size_t comma = line.text.find(',');

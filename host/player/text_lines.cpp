@@ -74,6 +74,17 @@ size_t findControlCharacter(std::string_view text) {
     return std::string_view::npos;
 }
 
+bool checkTextLine(const TextLine& line, std::string& error) {
+    const size_t control = findControlCharacter(line.text);
+    if (control == std::string_view::npos) {
+        return true;
+    }
+    error = atLine(line.number, "a control character (byte " +
+                                    std::to_string(static_cast<unsigned char>(line.text[control])) +
+                                    "); the file is not text");
+    return false;
+}
+
 std::string atLine(size_t number, const std::string& message) {
     return "line " + std::to_string(number) + ": " + message;
 }

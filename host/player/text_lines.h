@@ -25,6 +25,9 @@ std::vector<std::string_view> splitWords(std::string_view line);
 // than tab), or npos.
 size_t findControlCharacter(std::string_view text);
 
+// False, with "line N: a control character ..." in error, when the line holds such a byte.
+bool checkTextLine(const TextLine& line, std::string& error);
+
 // "line N: message"
 std::string atLine(size_t number, const std::string& message);
 

@@ -30,18 +30,24 @@ namespace host {
 
 namespace {
 
+// Where the name's ".md3" extension (in any case) begins, or npos when it has none.
+size_t md3ExtensionAt(const std::string& path) {
+    const size_t dot = path.find_last_of("./");
+    if (dot == std::string::npos || path[dot] != '.' || path.size() - dot != 4) {
+        return std::string::npos;
+    }
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return extension == "md3" ? dot : std::string::npos;
+}
+
 // The output names no MD3 file by its extension, yet a file is there that does not start as
 // one: most likely the scene file itself, given as the only file (a forgotten OUT.md3).
 bool wouldOverwriteAnotherKind(const std::string& output) {
-    const size_t dot = output.find_last_of("./");
-    if (dot != std::string::npos && output[dot] == '.' && output.size() - dot == 4) {
-        std::string extension = output.substr(dot + 1);
-        for (char& c : extension) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        if (extension == "md3") {
-            return false;
-        }
+    if (md3ExtensionAt(output) != std::string::npos) {
+        return false;
     }
     struct stat info {};
     if (stat(output.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -254,15 +260,9 @@ int writeTextures(const std::vector<TextureFile>& textureFiles, const ExportRequ
 
 std::string detailLevelPath(const std::string& output, int level) {
     const std::string suffix = "_" + std::to_string(level);
-    const size_t dot = output.find_last_of("./");
-    if (dot != std::string::npos && output[dot] == '.' && output.size() - dot == 4) {
-        std::string extension = output.substr(dot + 1);
-        for (char& c : extension) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        if (extension == "md3") {
-            return output.substr(0, dot) + suffix + output.substr(dot);
-        }
+    const size_t dot = md3ExtensionAt(output);
+    if (dot != std::string::npos) {
+        return output.substr(0, dot) + suffix + output.substr(dot);
     }
     return output + suffix;
 }
