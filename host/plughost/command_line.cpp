@@ -374,7 +374,7 @@ std::unique_ptr<CLI::App> exportApp(ExportRequest& request) {
            },
            "the animation to sample, by name or number; 'all' plays every\nanimation together (default: all when "
            "they move different nodes,\nas one per object; of a Blender FBX's takes, one per object and\naction, "
-           "each object's own; else the file's first)")
+           "each object's own; else the file's first); of a Blender\nFBX, an action's name plays its takes")
         ->type_name("NAME|N")
         ->group(kSceneGroup);
     addWholeNumber(

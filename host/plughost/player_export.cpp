@@ -196,32 +196,39 @@ int runPlayerExport(Session& session, Scene& scene, const std::string& scenePath
         std::fprintf(stderr, "warning: the scene has no tag_weapon; the player will hold no weapon\n");
     }
 
-    // The clips: one load of the scene per animation named after one of the game's.
+    // The clips: one load of the scene per animation named after one of the game's. Of Blender's
+    // FBX takes, one per object and action ("l_legs|LEGS_WALK"), a clip is an action: its takes
+    // play together, and the objects it does not move stay as the file places them.
     std::vector<std::unique_ptr<Scene>> loads;
     std::vector<Scene*> sources{&scene};
     std::map<Animation, Clip> clips;
     const int baseRate = loaded.frameRate > 0 ? loaded.frameRate : GetFrameRate();
+    const bool byAction = !loaded.actionNames.empty();
+    const std::vector<std::string>& clipNames = byAction ? loaded.actionNames : loaded.animationNames;
     std::vector<std::string> unnamed;  // animations not named after one of the game's
-    for (size_t a = 0; a < loaded.animationNames.size(); ++a) {
-        const std::optional<Animation> animation = player::animationByName(loaded.animationNames[a]);
+    for (size_t a = 0; a < clipNames.size(); ++a) {
+        const std::optional<Animation> animation = player::animationByName(clipNames[a]);
         if (!animation) {
-            unnamed.push_back(loaded.animationNames[a]);
+            unnamed.push_back(clipNames[a]);
             continue;
         }
         if (clips.count(*animation) > 0) {
-            std::fprintf(stderr, "note: a second animation named %s is left out\n", loaded.animationNames[a].c_str());
+            std::fprintf(stderr, "note: a second animation named %s is left out\n", clipNames[a].c_str());
             continue;
         }
         SceneLoadOptions options = loadOptions;
-        options.animationName.clear();
         options.allAnimations = false;
-        options.animationIndex = static_cast<int>(a);
+        options.animationName = byAction ? clipNames[a] : "";
+        options.animationIndex = byAction ? -1 : static_cast<int>(a);
         auto load = std::make_unique<Scene>();
         const SceneLoadResult clipLoad = loadSceneFile(scenePath, options, *load);
         if (!clipLoad.ok) {
-            std::fprintf(stderr, "plughost export: cannot load the animation %s of '%s': %s\n",
-                         loaded.animationNames[a].c_str(), scenePath.c_str(), clipLoad.error.c_str());
+            std::fprintf(stderr, "plughost export: cannot load the animation %s of '%s': %s\n", clipNames[a].c_str(),
+                         scenePath.c_str(), clipLoad.error.c_str());
             return kExitFailed;
+        }
+        if (byAction && !clipLoad.notes.empty()) {
+            std::fprintf(stderr, "note: %s: %s\n", scenePath.c_str(), clipLoad.notes.front().c_str());
         }
         clips[*animation] = {sources.size(), clipLoad.lengthFrames + 1, clipLoad.frameRate};
         sources.push_back(load.get());

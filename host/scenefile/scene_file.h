@@ -19,7 +19,10 @@ struct SceneLoadOptions {
     // index, else every animation together when allAnimations is set. With none of them set: all
     // of the file's animations together when they move different nodes (as exporters write one
     // animation per animated object), else each object's own of takes made one per object and
-    // action (Blender's FBX), else the file's first.
+    // action (Blender's FBX), else the file's first. Of takes made one per object and action
+    // ("OBJECT|ACTION"), the name may also be an action's: its takes play together (those of the
+    // objects whose own action it is, else all of them), the other objects stay as the file
+    // places them.
     std::string animationName;
     int animationIndex = -1;
     bool allAnimations = false;
@@ -59,6 +62,10 @@ struct SceneLoadResult {
     std::vector<std::string> notes;
     // Every animation in the file, in file order; an unnamed one is listed as "".
     std::vector<std::string> animationNames;
+    // When the file's takes are one per object and action ("OBJECT|ACTION", as Blender's FBX writer
+    // makes them): every action once, in the order of its first take, each a name animationName
+    // takes. Empty otherwise.
+    std::vector<std::string> actionNames;
     // The animations sampled, by their index in animationNames; empty when the file has none.
     // When several play together, a node animated by more than one follows the first of them.
     std::vector<int> animationsPlayed;

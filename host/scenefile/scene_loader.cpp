@@ -221,6 +221,10 @@ private:
         }
         const int count = static_cast<int>(file_.mNumAnimations);
         std::vector<int>& played = result_.animationsPlayed;
+        const scenefile::ObjectTakes objectTakes = scenefile::readObjectTakes(file_, {nodeByName_, parents_, flat_});
+        if (objectTakes.recognised()) {
+            result_.actionNames = objectTakes.actions;
+        }
         if (!options_.animationName.empty()) {
             for (int i = 0; i < count; ++i) {
                 if (result_.animationNames[static_cast<size_t>(i)] == options_.animationName) {
@@ -228,7 +232,18 @@ private:
                     return true;
                 }
             }
-            result_.error = "no animation named \"" + options_.animationName + "\" in " + path_ + listAnimations();
+            // Of Blender's per-object takes, an action's name plays that action's takes together.
+            played = objectTakes.takesOfAction(options_.animationName);
+            if (!played.empty()) {
+                heldTakes_ = objectTakes.ownTakesBesides(played);
+                result_.notes.push_back("the action \"" + options_.animationName + "\" plays its takes" +
+                                        listAnimations(played, true) +
+                                        "; the other objects hold the first key of their own take, else stay as the "
+                                        "file places them");
+                return true;
+            }
+            result_.error =
+                "no animation named \"" + options_.animationName + "\" in " + path_ + listAnimations() + listActions();
             return false;
         }
         if (options_.animationIndex >= 0) {
@@ -251,9 +266,8 @@ private:
                                     " animations move different nodes and play together (choose one with --animation)");
             return true;
         }
-        std::vector<int> objectTakes = scenefile::chooseObjectTakes(file_, {nodeByName_, parents_});
-        if (!objectTakes.empty()) {
-            played = std::move(objectTakes);
+        if (objectTakes.recognised()) {
+            played = objectTakes.own;
             result_.notes.push_back("its " + std::to_string(count) +
                                     " takes are one per object and action, as Blender writes them; each object's own "
                                     "plays, together:" +
@@ -302,6 +316,15 @@ private:
             }
         }
         return list.empty() ? " none" : list;
+    }
+
+    // The actions of Blender's per-object takes, which --animation also takes by name.
+    std::string listActions() const {
+        std::string list;
+        for (const std::string& action : result_.actionNames) {
+            list += (list.empty() ? " (its actions: \"" : ", \"") + action + "\"";
+        }
+        return list.empty() ? list : list + ")";
     }
 
     std::string listAnimations() const {
@@ -454,6 +477,9 @@ private:
         for (const int index : result_.animationsPlayed) {
             readAnimation(index, lastKey);
         }
+        for (const int index : heldTakes_) {
+            readAnimation(index, lastKey, true);
+        }
         result_.durationSeconds = lastKey / animation_->ticksPerSecond;
         // A hair below a whole frame counts as that frame: key times are stored in floating point.
         const double frames = std::ceil(result_.durationSeconds * result_.frameRate - 1e-6);
@@ -479,7 +505,9 @@ private:
 
     // Adds one animation's channels, its key times counted at the first played animation's rate.
     // A node or morph target that an earlier animation already moves keeps that animation's keys.
-    void readAnimation(int index, double& lastKey) {
+    // held: only each node channel's first key is kept, which holds the node still there (morph
+    // weights are left alone), and the length is left as it is.
+    void readAnimation(int index, double& lastKey, bool held = false) {
         const aiAnimation* animation = file_.mAnimations[index];
         const double toCommonTicks = animation_->ticksPerSecond / ticksPerSecondOf(*animation);
         const scenefile::GltfInterpolations noInterpolations;
@@ -523,9 +551,16 @@ private:
                 key.mValue *= scale;
             }
             const std::string name = source->mNodeName.C_Str();
-            readKeys(channel.positions, toCommonTicks, "translation of node \"" + name + "\"", lastKey);
-            readKeys(channel.rotations, toCommonTicks, "rotation of node \"" + name + "\"", lastKey);
-            readKeys(channel.scalings, toCommonTicks, "scale of node \"" + name + "\"", lastKey);
+            double heldLastKey = 0.0;
+            double& counted = held ? heldLastKey : lastKey;
+            readKeys(channel.positions, toCommonTicks, "translation of node \"" + name + "\"", counted);
+            readKeys(channel.rotations, toCommonTicks, "rotation of node \"" + name + "\"", counted);
+            readKeys(channel.scalings, toCommonTicks, "scale of node \"" + name + "\"", counted);
+            if (held) {
+                channel.positions.resize(std::min<size_t>(channel.positions.size(), 1));
+                channel.rotations.resize(std::min<size_t>(channel.rotations.size(), 1));
+                channel.scalings.resize(std::min<size_t>(channel.scalings.size(), 1));
+            }
             channel.before = source->mPreState;
             channel.after = source->mPostState;
             channel.positionInterpolation = interpolations.of(name, scenefile::GltfPath::Translation);
@@ -535,7 +570,7 @@ private:
             animation_->channels.push_back(std::move(channel));
             contributes = true;
         }
-        for (unsigned c = 0; c < animation->mNumMorphMeshChannels; ++c) {
+        for (unsigned c = 0; c < animation->mNumMorphMeshChannels && !held; ++c) {
             const aiMeshMorphAnim* source = animation->mMorphMeshChannels[c];
             MorphSource morph{source, toCommonTicks, KeyInterpolation::Linear};
             morph.interpolation = interpolations.of(source->mName.C_Str(), scenefile::GltfPath::Weights);
@@ -548,7 +583,7 @@ private:
                 countKeyTime(source->mKeys[k].mTime * toCommonTicks, lastKey);
             }
         }
-        if (contributes) {
+        if (contributes && !held) {
             countKeyTime(animation->mDuration > 0.0 ? animation->mDuration * toCommonTicks : 0.0, lastKey);
         }
     }
@@ -981,6 +1016,8 @@ private:
     bool framesInFileAxes_ = true;
     aiMatrix4x4 frame_;
     aiMatrix4x4 frameInverse_;
+    // Own takes of objects an action played as a clip does not move: each holds its first key.
+    std::vector<int> heldTakes_;
     std::vector<const aiNode*> flat_;
     std::vector<int> parents_;
     std::unordered_map<const aiNode*, int> indexOf_;

@@ -389,4 +389,126 @@ TEST_F(ModelArrangement, APlayerWithoutAPartOrAJoiningTagIsRefused) {
     EXPECT_EQ(both.status, 2) << both.out;
 }
 
+// A player whose parts are keyed as separate objects, each by an action named after the game's
+// (tests/scenefile/data/blender/make_player_takes.py): l_legs by LEGS_WALK (20 degrees about x at
+// frame 5 and back, about its centre 0.5 m up), u_torso by TORSO_GESTURE (30 degrees about z by
+// frame 10), tag_torso by LEGS_WALK_tag; frames 0 to 10 at 30 per second. Blender's default FBX
+// bakes every action on every keyed object as takes "OBJECT|ACTION"; its .glb holds one animation
+// per action. Both give the same player folder, at the game's size (--scale 40).
+constexpr float kPlayerScale = 40.0f;
+
+std::string blenderPlayer(const std::string& extension) {
+    return std::string("'") + QMP_SCENE_DATA_DIR + "/blender/player_takes." + extension + "'";
+}
+
+// The turn about the axis (0 x, 2 z) through the point (in metres) that takes each vertex of a
+// frame to the same vertex of another, in degrees, measured on the vertex farthest from the axis.
+double turnBetween(const modelformat::Md3Surface& surface, int from, int to, int axis, std::array<double, 3> centre) {
+    const int u = axis == 0 ? 1 : 0;
+    const int w = axis == 0 ? 2 : 1;
+    double farthest = -1.0;
+    double turn = 0.0;
+    for (int v = 0; v < surface.header.vertexCount; ++v) {
+        const modelformat::Md3Vertex& a = surface.frameVertices(from)[v];
+        const modelformat::Md3Vertex& b = surface.frameVertices(to)[v];
+        const double pa[3] = {a.x / 64.0, a.y / 64.0, a.z / 64.0};
+        const double pb[3] = {b.x / 64.0, b.y / 64.0, b.z / 64.0};
+        const double au = pa[u] - centre[u] * kPlayerScale;
+        const double aw = pa[w] - centre[w] * kPlayerScale;
+        const double bu = pb[u] - centre[u] * kPlayerScale;
+        const double bw = pb[w] - centre[w] * kPlayerScale;
+        if (std::hypot(au, aw) > farthest) {
+            farthest = std::hypot(au, aw);
+            turn = std::remainder(std::atan2(bw, bu) - std::atan2(aw, au), 2 * M_PI) * 180.0 / M_PI;
+        }
+    }
+    return turn;
+}
+
+// Every vertex of a frame of one surface has a vertex of the other's frame with its texture
+// coordinate within one step of 1/64 (the files order their vertices differently).
+::testing::AssertionResult sameVertices(const modelformat::Md3Surface& a, const modelformat::Md3Surface& b,
+                                        int32_t frame) {
+    for (int v = 0; v < a.header.vertexCount; ++v) {
+        const modelformat::Md3Vertex& p = a.frameVertices(frame)[v];
+        const modelformat::Md3TexCoord& uv = a.texCoords[static_cast<size_t>(v)];
+        bool found = false;
+        for (int w = 0; w < b.header.vertexCount && !found; ++w) {
+            const modelformat::Md3Vertex& q = b.frameVertices(frame)[w];
+            const modelformat::Md3TexCoord& other = b.texCoords[static_cast<size_t>(w)];
+            found = std::fabs(uv.s - other.s) < 1e-4f && std::fabs(uv.t - other.t) < 1e-4f &&
+                    std::max({std::abs(p.x - q.x), std::abs(p.y - q.y), std::abs(p.z - q.z)}) <= 1;
+        }
+        if (!found) {
+            return ::testing::AssertionFailure() << "vertex " << v << " of frame " << frame << " has no match";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(ModelArrangement, BlendersFbxTakesGiveThePlayerItsGlbGives) {
+    std::map<std::string, std::map<std::string, modelformat::Md3Model>> players;
+    for (const char* extension : {"fbx", "glb"}) {
+        const std::string folder = std::string("hero_") + extension;
+        const CommandRun run =
+            plughost("export " + blenderPlayer(extension) + " --scale 40 --player " + file(folder) + " --strict");
+        ASSERT_EQ(run.status, 0) << run.out;
+        if (std::string(extension) == "fbx") {
+            // Each clip plays the takes of its action's own object; the other objects stay put.
+            EXPECT_NE(run.out.find("the action \"LEGS_WALK\" plays its takes 0 \"l_legs|LEGS_WALK\";"),
+                      std::string::npos)
+                << run.out;
+            EXPECT_NE(run.out.find("the action \"TORSO_GESTURE\" plays its takes 5 \"u_torso|TORSO_GESTURE\";"),
+                      std::string::npos)
+                << run.out;
+        }
+        const CommandRun check = plughost("check " + file(folder));
+        EXPECT_EQ(check.status, 0) << check.out;
+
+        host::player::AnimationConfig config;
+        std::string error;
+        ASSERT_TRUE(host::player::parseAnimationConfig(text(path(folder + "/animation.cfg")), config, error)) << error;
+        const auto row = [&config](Animation a) { return config.rows[static_cast<size_t>(a)]; };
+        // Frames 0 to 10 of each: the torso's 11, then the legs' numbered after them.
+        EXPECT_EQ(row(Animation::TorsoGesture), (host::player::AnimationRow{0, 11, 0, 30})) << extension;
+        EXPECT_EQ(row(Animation::LegsWalk), (host::player::AnimationRow{11, 11, 11, 30})) << extension;
+        for (const char* part : {"lower", "upper", "head"}) {
+            players[extension][part] = readModel(path(folder + "/" + part + ".md3"));
+        }
+        const modelformat::Md3Model& lower = players[extension]["lower"];
+        const modelformat::Md3Model& upper = players[extension]["upper"];
+        ASSERT_EQ(lower.header.frameCount, 11) << extension;
+        ASSERT_EQ(upper.header.frameCount, 11) << extension;
+        ASSERT_EQ(lower.surfaces.size(), 1u);
+        ASSERT_EQ(upper.surfaces.size(), 1u);
+        // The legs swing about their centre and back; the torso turns relative to tag_torso,
+        // which LEGS_WALK and TORSO_GESTURE leave where it stands.
+        EXPECT_NEAR(turnBetween(lower.surfaces[0], 0, 5, 0, {0, 0, 0.5}), 20.0, 0.5) << extension;
+        EXPECT_NEAR(turnBetween(lower.surfaces[0], 0, 10, 0, {0, 0, 0.5}), 0.0, 0.5) << extension;
+        EXPECT_NEAR(turnBetween(upper.surfaces[0], 0, 10, 2, {0, 0, 0}), 30.0, 0.5) << extension;
+        // tag_torso holds its own action's first key (1 m up), as the glTF's node stands.
+        for (int32_t frame = 0; frame < lower.header.frameCount; ++frame) {
+            EXPECT_NEAR(lower.tag(frame, 0).origin.z, 1.0f * kPlayerScale, 1e-3f) << extension << " frame " << frame;
+            EXPECT_TRUE(isIdentity(upper.tag(frame, 0))) << extension << " frame " << frame;
+        }
+    }
+    // Frame for frame the same files (the model name, the file's own path, aside).
+    for (const char* part : {"lower", "upper", "head"}) {
+        const modelformat::Md3Model& fbx = players["fbx"][part];
+        const modelformat::Md3Model& glb = players["glb"][part];
+        ASSERT_EQ(fbx.header.frameCount, glb.header.frameCount) << part;
+        ASSERT_EQ(fbx.surfaces.size(), glb.surfaces.size()) << part;
+        for (int32_t frame = 0; frame < fbx.header.frameCount; ++frame) {
+            for (size_t s = 0; s < fbx.surfaces.size(); ++s) {
+                ASSERT_EQ(fbx.surfaces[s].header.vertexCount, glb.surfaces[s].header.vertexCount) << part;
+                EXPECT_TRUE(sameVertices(fbx.surfaces[s], glb.surfaces[s], frame)) << part;
+                EXPECT_TRUE(sameVertices(glb.surfaces[s], fbx.surfaces[s], frame)) << part;
+            }
+            for (int32_t t = 0; t < fbx.header.tagCount; ++t) {
+                EXPECT_NEAR(fbx.tag(frame, t).origin.z, glb.tag(frame, t).origin.z, 1e-3f) << part << frame;
+            }
+        }
+    }
+}
+
 }  // namespace

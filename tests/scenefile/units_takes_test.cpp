@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -402,6 +404,153 @@ TEST_P(FbxTakes, PlayEachObjectsOwn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FbxTakes, ::testing::ValuesIn(kTakesCases),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// Per-object takes as Blender bakes them, each object saved where it stands at the frame the file
+// was saved at: objects placed along x, each take keyed once a frame (30 per second) along x.
+struct SavedObject {
+    std::string name;
+    float x;  // where the file saves it
+};
+
+struct BakedTake {
+    std::string name;
+    std::vector<float> xs;  // x at frames 0, 1, ...
+};
+
+struct OwnTakesCase {
+    const char* name;
+    std::vector<SavedObject> objects;
+    std::vector<BakedTake> takes;
+    std::vector<int> played;  // unasked
+    // Asked by an action's name: the takes that play, and where each object not moved by them
+    // stands (its own take's first key, or where the file saves it).
+    std::map<std::string, std::vector<int>> actions;
+    std::map<std::string, std::map<std::string, float>> stillAt;
+};
+
+void PrintTo(const OwnTakesCase& c, std::ostream* out) { *out << c.name; }
+
+const std::vector<float> kWalk = {0, 1, 2, 1, 0};
+const std::vector<float> kWave = {0, 3, 0, 3, 0};
+
+const OwnTakesCase kOwnTakesCases[] = {
+    // Saved at frame 1: a walks (1 there), b waves (3 there). b's first take is the walk baked on it.
+    {"SavedPoseTellsEachObjectsOwn",
+     {{"a", 1}, {"b", 3}},
+     {{"a|walk", kWalk}, {"a|wave", kWave}, {"b|walk", kWalk}, {"b|wave", kWave}},
+     {0, 3},
+     {{"walk", {0}}, {"wave", {3}}},
+     {{"walk", {{"b", 0.0f}}}, {"wave", {{"a", 0.0f}}}}},
+    // Saved at frame 0, where every action starts: any take holds the saved places, so nothing is
+    // told (at frame 2 each object has one take through them, by chance: the wave), and each object
+    // plays its first take; an action plays on every object that has it.
+    {"SavedWhereEveryActionStarts",
+     {{"a", 0}, {"b", 0}},
+     {{"a|walk", kWalk}, {"a|wave", kWave}, {"b|walk", kWalk}, {"b|wave", kWave}},
+     {0, 2},
+     {{"walk", {0, 2}}, {"wave", {1, 3}}},
+     {}},
+    // A take that holds the object still is not its own: the one that moves it is.
+    {"OnlyTakeThatMoves",
+     {{"a", 5}, {"b", 2}},
+     {{"a|rest", {5, 5, 5, 5, 5}}, {"a|wave", kWave}, {"b|hop", {2, 4, 2, 4, 2}}, {"b|rest", {2, 2, 2, 2, 2}}},
+     {1, 2},
+     {{"wave", {1}}, {"hop", {2}}},
+     {{"wave", {{"b", 2.0f}}}, {"hop", {{"a", 0.0f}}}}},
+    // Blender's default action name comes first, whatever the saved places say.
+    // An action that is no object's own (a second action of a, kept besides its own) plays on
+    // every object that has it.
+    {"DefaultNameFirst",
+     {{"a", 1}},
+     {{"a|aAction", kWave}, {"a|walk", kWalk}},
+     {0},
+     {{"walk", {1}}, {"aAction", {0}}},
+     {}},
+};
+
+class FbxOwnTakes : public ::testing::TestWithParam<OwnTakesCase> {};
+
+TEST_P(FbxOwnTakes, PlayAsBlenderSavedThem) {
+    const OwnTakesCase& c = GetParam();
+    aiScene file;
+    file.mRootNode = new aiNode("RootNode");
+    for (const SavedObject& object : c.objects) {
+        addChild(*file.mRootNode, object.name.c_str(), placed({object.x, 0, 0}, 1.0f));
+    }
+    file.mNumAnimations = static_cast<unsigned>(c.takes.size());
+    file.mAnimations = new aiAnimation*[c.takes.size()];
+    for (size_t t = 0; t < c.takes.size(); ++t) {
+        const BakedTake& baked = c.takes[t];
+        auto* take = new aiAnimation();
+        take->mName = aiString(baked.name);
+        take->mTicksPerSecond = 30;
+        take->mDuration = static_cast<double>(baked.xs.size() - 1);
+        auto* channel = new aiNodeAnim();
+        channel->mNodeName = aiString(baked.name.substr(0, baked.name.find('|')));
+        channel->mNumPositionKeys = static_cast<unsigned>(baked.xs.size());
+        channel->mPositionKeys = new aiVectorKey[baked.xs.size()];
+        for (size_t k = 0; k < baked.xs.size(); ++k) {
+            channel->mPositionKeys[k] = {static_cast<double>(k), {baked.xs[k], 0, 0}};
+        }
+        take->mNumChannels = 1;
+        take->mChannels = new aiNodeAnim* [1] { channel };
+        file.mAnimations[t] = take;
+    }
+    const auto xAt = [](host::Scene& scene, const std::string& name, int frame) {
+        return scene.findNode(name)->GetNodeTM(scenetest::ticksAt(frame / 30.0)).GetTrans().x;
+    };
+
+    host::Scene scene;
+    const host::SceneLoadResult result = host::scenefile::loadAssimpScene(file, "takes.fbx", {}, {}, scene);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.animationsPlayed, c.played);
+    for (const int t : c.played) {
+        const BakedTake& baked = c.takes[static_cast<size_t>(t)];
+        for (int frame = 0; frame < static_cast<int>(baked.xs.size()); ++frame) {
+            EXPECT_NEAR(xAt(scene, baked.name.substr(0, 1), frame), baked.xs[static_cast<size_t>(frame)], 1e-4)
+                << baked.name << " frame " << frame;
+        }
+    }
+
+    for (const auto& [action, takes] : c.actions) {
+        host::Scene clip;
+        host::SceneLoadOptions options;
+        options.animationName = action;
+        const host::SceneLoadResult played = host::scenefile::loadAssimpScene(file, "takes.fbx", options, {}, clip);
+        ASSERT_TRUE(played.ok) << played.error;
+        EXPECT_EQ(played.animationsPlayed, takes) << action;
+        EXPECT_EQ(played.lengthFrames, 4) << action;
+        std::set<std::string> moved;
+        for (const int t : takes) {
+            const BakedTake& baked = c.takes[static_cast<size_t>(t)];
+            moved.insert(baked.name.substr(0, 1));
+            EXPECT_NEAR(xAt(clip, baked.name.substr(0, 1), 1), baked.xs[1], 1e-4) << action << " " << baked.name;
+        }
+        for (const SavedObject& object : c.objects) {
+            if (moved.count(object.name) > 0) {
+                continue;
+            }
+            const auto still = c.stillAt.find(action);
+            const float expected = still != c.stillAt.end() && still->second.count(object.name) > 0
+                                       ? still->second.at(object.name)
+                                       : object.x;
+            for (int frame = 0; frame <= 4; ++frame) {
+                EXPECT_NEAR(xAt(clip, object.name, frame), expected, 1e-4) << action << " " << object.name;
+            }
+        }
+    }
+    // An action the file has no take of is refused, naming the actions it has.
+    host::Scene none;
+    host::SceneLoadOptions missing;
+    missing.animationName = "swim";
+    const host::SceneLoadResult refused = host::scenefile::loadAssimpScene(file, "takes.fbx", missing, {}, none);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.error.find("its actions: \"" + c.takes[0].name.substr(2) + "\""), std::string::npos)
+        << refused.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, FbxOwnTakes, ::testing::ValuesIn(kOwnTakesCases),
                          [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
