@@ -54,4 +54,8 @@ bool parseSkin(std::string_view text, std::vector<SkinEntry>& out, std::string& 
     return true;
 }
 
+std::vector<std::string> iconNames(const std::string& skin) {
+    return {"icon_" + skin + ".tga", "icon_" + skin + ".png", "icon_" + skin + ".jpg"};
+}
+
 }  // namespace host::player

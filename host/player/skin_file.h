@@ -23,6 +23,10 @@ std::string writeSkin(const std::vector<SkinEntry>& entries);
 // ("line 3: ...") on a bad file; `out` is then left as it was.
 bool parseSkin(std::string_view text, std::vector<SkinEntry>& out, std::string& error);
 
+// The files the game may find a player's icon for a skin in (icon_SKIN with the image extensions
+// it reads); without one it refuses the player and draws its default one.
+std::vector<std::string> iconNames(const std::string& skin);
+
 }  // namespace host::player
 
 #endif

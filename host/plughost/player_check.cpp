@@ -375,6 +375,11 @@ private:
         if (!skins.empty()) {
             report_.summary.push_back("skins: " + listed(skins));
         }
+        const std::vector<std::string> icons = host::player::iconNames("default");
+        if (std::none_of(icons.begin(), icons.end(),
+                         [&](const std::string& icon) { return isRegularFile(inFolder(folder_, icon)); })) {
+            warning("icon_default.tga: missing (the game falls back to its default player without the icon)");
+        }
         for (const std::string& file : skins) {
             const size_t partIndex = static_cast<size_t>(
                 std::find_if(std::begin(kPartNames), std::end(kPartNames),

@@ -3,6 +3,8 @@
 // one after another on each part's timeline, and drives the exporter plug-in once per part (and
 // level of detail) through its options dialog; then it writes animation.cfg and the skins from
 // what the files hold.
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -113,6 +115,14 @@ struct Placement {
 std::vector<uint8_t> fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A 64 x 64 grey picture as an uncompressed 24-bit TGA file.
+std::vector<uint8_t> placeholderIcon() {
+    constexpr uint8_t kSide = 64;
+    std::vector<uint8_t> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, kSide, 0, kSide, 0, 24, 0};
+    bytes.resize(bytes.size() + size_t{kSide} * kSide * 3, 0x80);
+    return bytes;
 }
 
 // The skin of a written part: one line per surface name the game looks up (parts cut to the
@@ -408,12 +418,29 @@ int runPlayerExport(Session& session, Scene& scene, const std::string& scenePath
         const std::string skin = player::writeSkin(entries);
         texts.writeFile(folder + "/" + kPartNames[part] + "_default.skin", skin.data(), skin.size());
     }
+    // The game takes a player only with its icon (for the default skin, icon_default); a folder
+    // without one gets a plain grey placeholder, and a modeller's own icon is never replaced.
+    const std::vector<std::string> icons = player::iconNames("default");
+    const bool hasIcon = std::any_of(icons.begin(), icons.end(), [&](const std::string& name) {
+        std::error_code ignored;
+        return std::filesystem::exists(folder + "/" + name, ignored);
+    });
+    if (!hasIcon) {
+        const std::vector<uint8_t> icon = placeholderIcon();
+        texts.writeFile(folder + "/icon_default.tga", icon.data(), icon.size());
+    }
     if (!texts.commit()) {
         std::fprintf(stderr, "plughost export: cannot write the player's text files: %s\n", texts.failure().c_str());
         return kExitFailed;
     }
     std::printf("wrote %s/animation.cfg and the skins %s_default.skin, %s_default.skin, %s_default.skin\n",
                 folder.c_str(), kPartNames[kLower], kPartNames[kUpper], kPartNames[kHead]);
+    if (!hasIcon) {
+        std::fprintf(stderr,
+                     "note: wrote a grey placeholder %s/icon_default.tga (the game refuses a player without its "
+                     "icon); replace it with a 64x64 picture of the head\n",
+                     folder.c_str());
+    }
 
     if (broken.surfaceSize && !request.fitLimits) {
         std::fprintf(stderr, "note: --fit-limits cuts surfaces into parts the game takes\n");

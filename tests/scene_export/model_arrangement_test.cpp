@@ -310,6 +310,24 @@ TEST_F(ModelArrangement, APlayerFolderHoldsItsPartsTagsAnimationsAndSkins) {
         ASSERT_TRUE(host::player::parseSkin(text(folder + "/" + part + "_default.skin"), entries, error)) << error;
         EXPECT_EQ(entries, expected) << part;
     }
+
+    // The game refuses a player without its icon: a grey 64 x 64 TGA stands in, and the folder
+    // passes without a word about the icon; a modeller's own icon is kept on the next export.
+    const std::string icon = text(folder + "/icon_default.tga");
+    ASSERT_EQ(icon.size(), 18u + 64u * 64u * 3u);
+    EXPECT_EQ(icon[2], 2);                                 // uncompressed true colour
+    EXPECT_EQ(static_cast<unsigned char>(icon[12]), 64u);  // width
+    EXPECT_EQ(static_cast<unsigned char>(icon[14]), 64u);  // height
+    EXPECT_EQ(icon[16], 24);                               // bits per pixel
+    EXPECT_NE(run.out.find("placeholder"), std::string::npos) << run.out;
+    const CommandRun check = plughost("check " + file("boxer"));
+    EXPECT_EQ(check.status, 0) << check.out;
+    EXPECT_EQ(check.out.find("icon"), std::string::npos) << check.out;
+    std::ofstream(folder + "/icon_default.tga", std::ios::trunc) << "mine";
+    const CommandRun again = plughost("export " + file("boxer.gltf") + " --player " + file("boxer"));
+    ASSERT_EQ(again.status, 0) << again.out;
+    EXPECT_EQ(text(folder + "/icon_default.tga"), "mine");
+    EXPECT_EQ(again.out.find("placeholder"), std::string::npos) << again.out;
 }
 
 TEST_F(ModelArrangement, APlayerWithoutNamedAnimationsPlaysTheExportedFramesInEveryRow) {

@@ -94,6 +94,7 @@ PlayerFolder soundFolder() {
                                           {"tag_weapon", ""}};
     folder.skins["head_default.skin"] = {{"H_HEAD", "models/players/kit/head.TGA"}};
     folder.skins["head_red.skin"] = {{"h_head", "models/players/kit/red.tga"}};
+    folder.raw["icon_default.png"] = "a picture";
     return folder;
 }
 
@@ -201,6 +202,7 @@ const FolderCase kFolderCases[] = {
      1, "head_default.skin: line 2: no surface name before the comma", ""},
     {"NoDefaultSkin", [](PlayerFolder& f) { f.skins.erase("lower_default.skin"); }, 0,
      "warning: lower_default.skin: missing", ""},
+    {"NoIcon", [](PlayerFolder& f) { f.raw.erase("icon_default.png"); }, 0, "warning: icon_default.tga: missing", ""},
     {"DetailOverLimit",
      [](PlayerFolder& f) {
          modelformat::Md3Surface& surface = f.models["head_1.md3"].surfaces[0];
@@ -307,7 +309,11 @@ TEST(PlayerFolderSample, StockSargePasses) {
     EXPECT_EQ(check.status, 0) << check.out;
     EXPECT_NE(check.out.find("\n  animation.cfg: 25 animations, legs offset 63\n"), std::string::npos) << check.out;
     EXPECT_NE(check.out.find("levels of detail head_1.md3, head_2.md3"), std::string::npos) << check.out;
-    EXPECT_EQ(check.out.find("warning"), std::string::npos) << check.out;
+    // The sample folder holds the models and their text files, not the pictures: the icon is all
+    // it lacks.
+    const size_t warning = check.out.find("warning");
+    EXPECT_NE(check.out.find("warning: icon_default.tga: missing"), std::string::npos) << check.out;
+    EXPECT_EQ(check.out.find("warning", warning + 1), std::string::npos) << check.out;
 }
 
 TEST(PlayerFolderHelp, DescribesVerdictsAndFolders) {
