@@ -181,21 +181,8 @@ namespace {
 
 // plughost under a time limit (status 124 when it runs out), for commands that could wait for ever.
 CommandRun plughostWithin(int seconds, const std::string& arguments) {
-    CommandRun run;
-    const std::string command =
-        "timeout " + std::to_string(seconds) + " " + std::string(QMP_PLUGHOST) + " " + arguments + " 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[4096];
-    size_t read = 0;
-    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        run.out.append(buffer, read);
-    }
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return plughosttest::runShell("timeout " + std::to_string(seconds) + " " + std::string(QMP_PLUGHOST) + " " +
+                                  arguments);
 }
 
 // The lines of a command's output, for "exactly one line" checks.

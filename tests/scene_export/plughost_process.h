@@ -116,9 +116,10 @@ struct CommandRun {
     std::string out;  // standard output and standard error together
 };
 
-inline CommandRun plughost(const std::string& arguments) {
+// The shell command line, its standard error joined to its output.
+inline CommandRun runShell(const std::string& commandLine) {
     CommandRun run;
-    const std::string command = std::string(QMP_PLUGHOST) + " " + arguments + " 2>&1";
+    const std::string command = commandLine + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return run;
@@ -131,6 +132,10 @@ inline CommandRun plughost(const std::string& arguments) {
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+inline CommandRun plughost(const std::string& arguments) {
+    return runShell(std::string(QMP_PLUGHOST) + " " + arguments);
 }
 
 }  // namespace plughosttest
