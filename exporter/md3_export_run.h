@@ -5,6 +5,7 @@
 #ifndef BRINDLARK_MD3_EXPORT_RUN_H
 #define BRINDLARK_MD3_EXPORT_RUN_H
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,8 +16,10 @@
 #include <modelformat/output_stream.h>
 
 #include "export_options.h"
+#include "helper_thread.h"
 #include "node_collector.h"
 #include "progress_window.h"
+#include "surface_frames.h"
 
 class Md3ExportRun {
 public:
@@ -81,6 +84,8 @@ private:
     int frameCount_;
     TimeValue startTime_;
     ProgressWindow progress_;
+    std::array<FrameBatch, 3> frameBatches_;  // a surface's frames on their way to the file
+    HelperThread helper_;  // encodes frames beside the thread that takes them from the scene
 };
 
 #endif

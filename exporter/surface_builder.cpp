@@ -1,6 +1,8 @@
 // The surface builder: one mesh node written as a complete MD3 surface record, with its shader,
 // triangles, texture coordinates and the positions and normals of every exported frame, each
 // frame encoded apart and written with one write.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -114,6 +116,64 @@ SurfaceVertices buildVertices(const Mesh& mesh) {
     return result;
 }
 
+// Frames are taken from the scene and encoded this many vertices at a time: enough that handing a
+// batch to the helper thread costs little beside encoding it, few enough that two batches in
+// memory stay small whatever the length of the animation.
+constexpr int64_t kBatchVertices = 16384;
+// A batch smaller than this is encoded by this thread alone: waking the helper would cost more.
+constexpr int64_t kSharedBatchVertices = 4096;
+
+int framesPerBatch(int32_t vertexCount, int frameCount) {
+    const int64_t frames = kBatchVertices / std::max<int64_t>(vertexCount, 1);
+    return static_cast<int>(std::max<int64_t>(1, std::min<int64_t>(frames, std::max(frameCount, 1))));
+}
+
+// A batch handed to the helper thread for encoding, taken back by finish(), or, should this thread
+// throw before that, when it goes: the helper never works on a batch that is gone.
+class SharedEncoding {
+public:
+    // Encodes the batch's frames into its records; previous, when given, is a batch encoded before
+    // whose records are written first, by whichever thread takes that task. The owner does not
+    // touch the writer until finish().
+    SharedEncoding(HelperThread& helper, FrameBatch& batch, size_t frameBytes, const FrameBatch* previous,
+                   modelformat::BinaryWriter& writer, bool shared)
+        : helper_(helper) {
+        const size_t writes = previous != nullptr ? 1 : 0;
+        helper_.start(
+            static_cast<size_t>(batch.count) + writes,
+            [&batch, frameBytes, previous, &writer, writes](size_t task) {
+                if (task < writes) {
+                    writer.writeBytes(previous->records.data(), previous->records.size());
+                    return;
+                }
+                const size_t k = task - writes;
+                SurfaceFrameEncoder::encode(batch.gathered[k], batch.encoded[k]);
+                batch.encoded[k].storeRecords(batch.records.data() + k * frameBytes);
+            },
+            shared);
+    }
+    ~SharedEncoding() {
+        if (pending_) {
+            try {
+                helper_.finish();
+            } catch (...) {
+                // The exception already on its way is the one reported.
+            }
+        }
+    }
+    SharedEncoding(const SharedEncoding&) = delete;
+    SharedEncoding& operator=(const SharedEncoding&) = delete;
+
+    void finish() {
+        pending_ = false;
+        helper_.finish();
+    }
+
+private:
+    HelperThread& helper_;
+    bool pending_ = true;
+};
+
 }  // namespace
 
 void Md3ExportRun::writeSurface(int surfacePosition) {
@@ -171,32 +231,72 @@ void Md3ExportRun::writeSurface(int surfacePosition) {
     writer_->writeBytes(block.data(), block.size());
 
     writer_->patchWithCurrentPosition(verticesOffset);
+    // Frames go in batches, three at a time: while this thread takes a batch from the scene, the
+    // helper thread writes the batch before the one being encoded and encodes with it; this thread
+    // then joins in the encoding.
     SurfaceFrameEncoder encoder(startMesh, vertices.source);
-    SurfaceFrame frameRecords;
+    const int batchFrames = framesPerBatch(vertexCount, frameCount_);
+    const bool shared = static_cast<int64_t>(vertexCount) * batchFrames >= kSharedBatchVertices;
+    const size_t frameBytes = static_cast<size_t>(vertexCount) * static_cast<size_t>(modelformat::kMd3VertexSize);
+    std::array<FrameBatch, 3>& batches = frameBatches_;
     bool clamped = false;
     bool vertexCountChanged = false;
-    for (int frame = 0; frame < frameCount_; ++frame) {
-        INode* node = nodeAtFrame(frame, surfacePosition);
-        // Evaluated before its name is shown: the name is the node's at the frame's time.
-        EvaluatedMesh evaluated(node, frameTime(frame));
-        progress_.setText("Writing Frame %d of %s\n", frame, node->GetName() != nullptr ? node->GetName() : "");
-        Mesh* frameMesh = evaluated.mesh();
-        if (frameMesh == nullptr) {
-            frameMesh = &startMesh;
-            vertexCountChanged = true;
-        } else if (frameMesh->numVerts != startMesh.numVerts) {
-            vertexCountChanged = true;
+    const auto gatherBatch = [&](FrameBatch& batch, int first) {
+        batch.first = first;
+        batch.count = std::min(batchFrames, frameCount_ - first);
+        batch.gathered.resize(static_cast<size_t>(batch.count));
+        batch.encoded.resize(static_cast<size_t>(batch.count));
+        for (int k = 0; k < batch.count; ++k) {
+            const int frame = first + k;
+            INode* node = nodeAtFrame(frame, surfacePosition);
+            // Evaluated before its name is shown: the name is the node's at the frame's time.
+            EvaluatedMesh evaluated(node, frameTime(frame));
+            progress_.setText("Writing Frame %d of %s\n", frame, node->GetName() != nullptr ? node->GetName() : "");
+            Mesh* frameMesh = evaluated.mesh();
+            if (frameMesh == nullptr) {
+                frameMesh = &startMesh;
+                vertexCountChanged = true;
+            } else if (frameMesh->numVerts != startMesh.numVerts) {
+                vertexCountChanged = true;
+            }
+            encoder.gather(*frameMesh, frameTransform(node, frame), batch.gathered[static_cast<size_t>(k)]);
+            // Sized here, where running out of memory is reported as everywhere else.
+            batch.encoded[static_cast<size_t>(k)].vertices.resize(static_cast<size_t>(vertexCount));
         }
-        encoder.encode(*frameMesh, frameTransform(node, frame), frameRecords);
-        clamped = clamped || frameRecords.clamped;
-        modelformat::FrameBounds& bounds = frameBounds_[static_cast<size_t>(frame)];
-        if (!frameRecords.bounds.empty()) {
-            bounds.add(frameRecords.bounds.minCorner());
-            bounds.add(frameRecords.bounds.maxCorner());
+        batch.records.resize(static_cast<size_t>(batch.count) * frameBytes);
+    };
+    const FrameBatch* previous = nullptr;  // encoded, its records not yet written
+    for (FrameBatch& batch : batches) {
+        batch.count = 0;
+    }
+    if (frameCount_ > 0) {
+        gatherBatch(batches[0], 0);
+    }
+    for (size_t current = 0; batches[current].count > 0; current = (current + 1) % batches.size()) {
+        FrameBatch& batch = batches[current];
+        FrameBatch& following = batches[(current + 1) % batches.size()];  // written two rounds ago
+        following.count = 0;
+        {
+            SharedEncoding encoding(helper_, batch, frameBytes, previous, *writer_, shared);
+            const int next = batch.first + batch.count;
+            if (next < frameCount_) {
+                gatherBatch(following, next);
+            }
+            encoding.finish();
         }
-        block.clear();
-        frameRecords.appendTo(block);
-        writer_->writeBytes(block.data(), block.size());
+        for (int k = 0; k < batch.count; ++k) {
+            const SurfaceFrame& frameRecords = batch.encoded[static_cast<size_t>(k)];
+            clamped = clamped || frameRecords.clamped;
+            modelformat::FrameBounds& bounds = frameBounds_[static_cast<size_t>(batch.first + k)];
+            if (!frameRecords.bounds.empty()) {
+                bounds.add(frameRecords.bounds.minCorner());
+                bounds.add(frameRecords.bounds.maxCorner());
+            }
+        }
+        previous = &batch;
+    }
+    if (previous != nullptr) {
+        writer_->writeBytes(previous->records.data(), previous->records.size());
     }
 
     if (encoder.normalsMissing()) {

@@ -2,7 +2,11 @@
 // angle bytes, and the bounds of the stored positions.
 #include "surface_frames.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -35,7 +39,18 @@ Point3 unit(const Point3& v) {
 }  // namespace
 
 void SurfaceFrame::appendTo(modelformat::ByteBlock& block) const {
-    uint8_t* out = block.extend(vertices.size() * static_cast<size_t>(modelformat::kMd3VertexSize));
+    storeRecords(block.extend(vertices.size() * static_cast<size_t>(modelformat::kMd3VertexSize)));
+}
+
+void SurfaceFrame::storeRecords(uint8_t* out) const {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // The record in memory is the record in the file: three int16 in this machine's order, which
+    // is the file's, then the two bytes, without padding.
+    static_assert(sizeof(modelformat::Md3Vertex) == modelformat::kMd3VertexSize, "a vertex record is 8 bytes");
+    if (!vertices.empty()) {
+        std::memcpy(out, vertices.data(), vertices.size() * sizeof(modelformat::Md3Vertex));
+    }
+#else
     for (const modelformat::Md3Vertex& vertex : vertices) {
         for (const int16_t coordinate : {vertex.x, vertex.y, vertex.z}) {
             const auto bits = static_cast<uint16_t>(coordinate);
@@ -45,40 +60,95 @@ void SurfaceFrame::appendTo(modelformat::ByteBlock& block) const {
         *out++ = vertex.normalPolar;
         *out++ = vertex.normalAzimuth;
     }
+#endif
 }
 
 void SurfaceFrameEncoder::encode(Mesh& frameMesh, const Matrix3& transform, SurfaceFrame& frame) {
-    const Matrix3 inverse = Inverse(transform);
-    frame.vertices.resize(source_.size());
-    frame.bounds = modelformat::FrameBounds();
-    frame.clamped = false;
+    GatheredFrame gathered;
+    gather(frameMesh, transform, gathered);
+    encode(gathered, frame);
+}
 
+void SurfaceFrameEncoder::gather(Mesh& frameMesh, const Matrix3& transform, GatheredFrame& gathered) {
+    gathered.transform = transform;
+    gathered.positions.resize(source_.size());
     frameMesh.checkNormals(TRUE);
     if (!frameMesh.normalsBuilt()) {
         normalsMissing_ = true;
     }
+    gathered.normals.resize(normalsMissing_ ? 0 : source_.size());
     for (size_t i = 0; i < source_.size(); ++i) {
         const int source = source_[i];
         // A vertex the frame's mesh lacks comes from the first frame's mesh.
         Mesh& mesh = source < frameMesh.numVerts ? frameMesh : startMesh_;
-        const Point3 position = transformPoint(transform, mesh.verts[source]);
-        modelformat::Md3Vertex& stored = frame.vertices[i];
-        stored.x = modelformat::encodeCoordinate(position.x, frame.clamped);
-        stored.y = modelformat::encodeCoordinate(position.y, frame.clamped);
-        stored.z = modelformat::encodeCoordinate(position.z, frame.clamped);
-        frame.bounds.add({stored.x * modelformat::kMd3PositionUnit, stored.y * modelformat::kMd3PositionUnit,
-                          stored.z * modelformat::kMd3PositionUnit});
+        gathered.positions[i] = mesh.verts[source];
         if (normalsMissing_) {
-            stored.normalPolar = 0;
-            stored.normalAzimuth = 0;
             continue;
         }
         if (&mesh != &frameMesh) {
             mesh.checkNormals(TRUE);
         }
-        const Point3 normal = unit(transformNormal(inverse, mesh.getNormal(source)));
-        const modelformat::EncodedNormal encoded = modelformat::encodeNormal(normal.x, normal.y, normal.z);
-        stored.normalPolar = encoded.polar;
-        stored.normalAzimuth = encoded.azimuth;
+        gathered.normals[i] = mesh.getNormal(source);
+    }
+}
+
+void SurfaceFrameEncoder::encode(const GatheredFrame& gathered, SurfaceFrame& frame) {
+    const Matrix3& transform = gathered.transform;
+    const Matrix3 inverse = Inverse(transform);
+    const size_t count = gathered.positions.size();
+    const bool withNormals = gathered.normals.size() == count;
+    frame.vertices.resize(count);
+    // Kept here until the end: frames beside each other may be encoded on two threads at once.
+    // The bounds are those of the stored numbers: scaling by a power of two keeps their order.
+    int lowX = INT16_MAX;
+    int lowY = INT16_MAX;
+    int lowZ = INT16_MAX;
+    int highX = INT16_MIN;
+    int highY = INT16_MIN;
+    int highZ = INT16_MIN;
+    bool clamped = false;
+    modelformat::Md3Vertex* stored = frame.vertices.data();
+    for (size_t i = 0; i < count; ++i) {
+        const Point3 position = transformPoint(transform, gathered.positions[i]);
+        const int16_t x = modelformat::encodeCoordinate(position.x, clamped);
+        const int16_t y = modelformat::encodeCoordinate(position.y, clamped);
+        const int16_t z = modelformat::encodeCoordinate(position.z, clamped);
+        stored[i] = modelformat::Md3Vertex{x, y, z, 0, 0};
+        lowX = std::min<int>(lowX, x);
+        lowY = std::min<int>(lowY, y);
+        lowZ = std::min<int>(lowZ, z);
+        highX = std::max<int>(highX, x);
+        highY = std::max<int>(highY, y);
+        highZ = std::max<int>(highZ, z);
+    }
+    frame.bounds = modelformat::FrameBounds();
+    if (count > 0) {
+        const float unit = modelformat::kMd3PositionUnit;
+        frame.bounds.add({static_cast<float>(lowX) * unit, static_cast<float>(lowY) * unit, static_cast<float>(lowZ) * unit});
+        frame.bounds.add({static_cast<float>(highX) * unit, static_cast<float>(highY) * unit, static_cast<float>(highZ) * unit});
+    }
+    frame.clamped = clamped;
+    if (!withNormals) {
+        return;
+    }
+    // The normals a run at a time: turned and made unit, then encoded together.
+    constexpr size_t kRun = 256;
+    std::array<float, kRun> x{};
+    std::array<float, kRun> y{};
+    std::array<float, kRun> z{};
+    std::array<modelformat::EncodedNormal, kRun> encoded{};
+    for (size_t begin = 0; begin < count; begin += kRun) {
+        const size_t run = std::min(kRun, count - begin);
+        for (size_t i = 0; i < run; ++i) {
+            const Point3 normal = unit(transformNormal(inverse, gathered.normals[begin + i]));
+            x[i] = normal.x;
+            y[i] = normal.y;
+            z[i] = normal.z;
+        }
+        modelformat::encodeNormals(x.data(), y.data(), z.data(), run, encoded.data());
+        for (size_t i = 0; i < run; ++i) {
+            frame.vertices[begin + i].normalPolar = encoded[i].polar;
+            frame.vertices[begin + i].normalAzimuth = encoded[i].azimuth;
+        }
     }
 }

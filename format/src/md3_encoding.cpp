@@ -63,17 +63,21 @@ float floatAt(int32_t order) {
 
 // A byte that is a monotonic step function of a cosine, kept as the first float of every step:
 // looking a cosine up gives the function's own byte without an arc cosine, because every step's
-// first float was found by bisecting the floats with the function itself. A lookup starts from
-// the cosine's bucket (2048 equal parts of [-1, 1]): most buckets lie inside one step and give
-// its byte at once; in the others the lookup passes the one or two steps that begin there.
+// first float was found by bisecting the floats with the function itself. A lookup goes to the
+// cosine's bucket (2048 equal parts of [-1, 1]), which holds the byte at its lowest cosine and
+// the steps that begin inside it, and takes the last of them the cosine reaches, without a
+// branch. A bucket is narrower than any step but the two at either end, so at most two steps
+// begin in one; should a function ever have more, every lookup asks the function itself.
 // Cosines beyond -1 and 1 take the end bytes, as the clamped arc cosine does.
 class CosineSteps {
 public:
-    explicit CosineSteps(uint8_t (*stepByte)(float)) {
+    explicit CosineSteps(uint8_t (*stepByte)(float)) : stepByte_(stepByte) {
+        std::vector<float> starts;    // ascending: where steps 1, 2, ... begin
+        std::vector<uint8_t> bytes;  // the byte of each step, step 0 first
         const int32_t last = floatOrder(1.0f);
         int32_t from = floatOrder(-1.0f);
         uint8_t current = stepByte(-1.0f);
-        bytes_.push_back(current);
+        bytes.push_back(current);
         while (stepByte(floatAt(last)) != current) {
             // The step of `current` starts at or before `from` and ends before `last`: bisect for
             // the first float whose byte differs.
@@ -89,43 +93,53 @@ public:
             }
             from = high;
             current = stepByte(floatAt(from));
-            starts_.push_back(floatAt(from));
-            bytes_.push_back(current);
+            starts.push_back(floatAt(from));
+            bytes.push_back(current);
         }
-        // A bucket's first step counts the steps that start in earlier buckets: they start below
-        // any cosine of the bucket because the bucket of a cosine never decreases as it grows.
+        // The steps that start in earlier buckets start below any cosine of a bucket, because the
+        // bucket of a cosine never decreases as it grows.
         size_t counted = 0;
         for (size_t bucket = 0; bucket < kBuckets; ++bucket) {
             Bucket& entry = buckets_[bucket];
-            entry.firstStep = static_cast<uint16_t>(counted);
-            entry.firstByte = bytes_[counted];
-            while (counted < starts_.size() && bucketOf(starts_[counted]) <= bucket) {
+            entry.bytes[0] = bytes[counted];
+            size_t slot = 0;
+            while (counted < starts.size() && bucketOf(starts[counted]) <= bucket) {
+                if (slot == kSlots) {
+                    exact_ = false;
+                    return;
+                }
+                entry.starts[slot] = starts[counted];
+                entry.bytes[slot + 1] = bytes[counted + 1];
+                ++slot;
                 ++counted;
             }
-            entry.starts = static_cast<uint8_t>(counted - entry.firstStep);
+            for (; slot < kSlots; ++slot) {
+                entry.starts[slot] = std::numeric_limits<float>::infinity();  // never reached
+                entry.bytes[slot + 1] = bytes[counted];
+            }
         }
-        starts_.push_back(std::numeric_limits<float>::infinity());  // ends every pass
     }
 
     uint8_t byteOf(float cosine) const {
+        if (!exact_) {
+            return stepByte_(cosine);
+        }
         const Bucket& entry = buckets_[bucketOf(cosine)];
-        if (entry.starts == 0) {
-            return entry.firstByte;  // most buckets lie inside one step
+        // Counted, not branched on: which side of a step's start a normal lies is not predictable.
+        size_t reached = 0;
+        for (size_t slot = 0; slot < kSlots; ++slot) {
+            reached += static_cast<size_t>(cosine >= entry.starts[slot]);
         }
-        size_t step = entry.firstStep;
-        for (uint8_t pass = 0; pass < entry.starts; ++pass) {
-            step += starts_[step] <= cosine ? 1 : 0;
-        }
-        return bytes_[step];
+        return entry.bytes[reached];
     }
 
 private:
     static constexpr size_t kBuckets = 2048;
+    static constexpr size_t kSlots = 2;
 
     struct Bucket {
-        uint16_t firstStep = 0;  // the step of the bucket's lowest cosine
-        uint8_t firstByte = 0;   // its byte
-        uint8_t starts = 0;      // how many steps begin inside the bucket
+        std::array<float, kSlots> starts{};       // the steps that begin in the bucket, ascending
+        std::array<uint8_t, kSlots + 1> bytes{};  // the byte of the bucket's lowest cosine, then theirs
     };
 
     // Rounding keeps the sum and the product monotonic, and so are the bounds and the cut to a
@@ -137,8 +151,8 @@ private:
         return static_cast<size_t>(static_cast<int32_t>(bounded));
     }
 
-    std::vector<float> starts_;   // ascending: where steps 1, 2, ... begin; then infinity
-    std::vector<uint8_t> bytes_;  // the byte of each step, step 0 first
+    uint8_t (*stepByte_)(float);
+    bool exact_ = true;
     std::array<Bucket, kBuckets> buckets_{};
 };
 
@@ -156,12 +170,7 @@ const NormalSteps& normalSteps() {
 
 }  // namespace
 
-int16_t encodeCoordinate(float coordinate, bool& clamped) {
-    const float scaled = coordinate * kMd3PositionScale;
-    // Inside the range, truncating the float is truncating its exact double.
-    if (scaled > -32769.0f && scaled < 32768.0f) {
-        return static_cast<int16_t>(static_cast<int32_t>(scaled));
-    }
+int16_t detail::encodeScaledOutside(float scaled, bool& clamped) {
     if (std::isnan(scaled)) {
         clamped = true;
         return 0;
@@ -178,19 +187,46 @@ int16_t encodeCoordinate(float coordinate, bool& clamped) {
     return static_cast<int16_t>(truncated);
 }
 
-EncodedNormal encodeNormal(float x, float y, float z) {
+namespace {
+
+// The x of (x, y) made unit, as normalize makes it (a zero z adds nothing to the length).
+float unitAzimuthCosine(float x, float y) {
+    const float length = std::sqrt(x * x + y * y);
+    return length == 0.0f || !std::isfinite(length) ? 0.0f : x / length;
+}
+
+EncodedNormal lookUpNormal(const NormalSteps& steps, float x, float y, float z, float azimuthCosine) {
     EncodedNormal encoded;
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
         return encoded;
     }
-    const NormalSteps& steps = normalSteps();
     encoded.polar = steps.polar.byteOf(z);
-    // The x of (x, y) made unit, as normalize makes it (a zero z adds nothing to the length).
-    const float length = std::sqrt(x * x + y * y);
-    const float unitX = length == 0.0f || !std::isfinite(length) ? 0.0f : x / length;
-    const CosineSteps& azimuth = y >= 0.0f ? steps.azimuthAbove : steps.azimuthBelow;
-    encoded.azimuth = azimuth.byteOf(unitX);
+    encoded.azimuth = (y >= 0.0f ? steps.azimuthAbove : steps.azimuthBelow).byteOf(azimuthCosine);
     return encoded;
+}
+
+}  // namespace
+
+EncodedNormal encodeNormal(float x, float y, float z) {
+    return lookUpNormal(normalSteps(), x, y, z, unitAzimuthCosine(x, y));
+}
+
+void encodeNormals(const float* x, const float* y, const float* z, size_t count, EncodedNormal* out) {
+    const NormalSteps& steps = normalSteps();
+    constexpr size_t kChunk = 64;
+    std::array<float, kChunk> azimuthCosines{};
+    for (size_t begin = 0; begin < count; begin += kChunk) {
+        const size_t chunk = std::min(kChunk, count - begin);
+        // The arithmetic of a run of normals first, then their lookups: apart, neither waits for
+        // the other, and the lookups of many normals are under way at once.
+        for (size_t i = 0; i < chunk; ++i) {
+            azimuthCosines[i] = unitAzimuthCosine(x[begin + i], y[begin + i]);
+        }
+        for (size_t i = 0; i < chunk; ++i) {
+            const size_t at = begin + i;
+            out[at] = lookUpNormal(steps, x[at], y[at], z[at], azimuthCosines[i]);
+        }
+    }
 }
 
 TextureCoordinate sphericalMapping(float x, float y, float z) {

@@ -3,6 +3,7 @@
 #ifndef MODELFORMAT_MD3_ENCODING_H
 #define MODELFORMAT_MD3_ENCODING_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -10,9 +11,21 @@
 
 namespace modelformat {
 
+namespace detail {
+// encodeCoordinate of a scaled coordinate outside the 16-bit range, or not a number.
+int16_t encodeScaledOutside(float scaled, bool& clamped);
+}  // namespace detail
+
 // A scene coordinate as stored: times 64, truncated toward zero, clamped to the 16-bit range.
 // clamped is set when the value lay outside that range (or was not a number).
-int16_t encodeCoordinate(float coordinate, bool& clamped);
+inline int16_t encodeCoordinate(float coordinate, bool& clamped) {
+    const float scaled = coordinate * kMd3PositionScale;
+    // Inside the range, truncating the float is truncating its exact double.
+    if (scaled > -32769.0f && scaled < 32768.0f) {
+        return static_cast<int16_t>(static_cast<int32_t>(scaled));
+    }
+    return detail::encodeScaledOutside(scaled, clamped);
+}
 
 struct EncodedNormal {
     uint8_t polar = 0;    // angle from +Z
@@ -22,6 +35,9 @@ struct EncodedNormal {
 // Encodes a unit normal. Each angle in radians is scaled by 255/(2*pi) and truncated; the
 // azimuth of a normal with negative y is taken as 1 - angle/(2*pi) of the full turn, times 255.
 EncodedNormal encodeNormal(float x, float y, float z);
+// The same for count normals given as arrays of their x, y and z, into out: faster over many
+// normals than one call each.
+void encodeNormals(const float* x, const float* y, const float* z, size_t count, EncodedNormal* out);
 
 struct TextureCoordinate {
     float u = 0.0f;

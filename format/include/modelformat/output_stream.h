@@ -156,6 +156,7 @@ private:
     std::string targetPath_;
     std::string temporaryPath_;  // the named temporary file; empty for an unnamed one
     int removalSlot_ = -1;       // its entry among the files a signal removes
+    size_t unsubmitted_ = 0;     // bytes written since the disk was last asked to start
 };
 
 // Several files written together (a glTF file with its buffers and images, an OBJ with its
