@@ -37,7 +37,7 @@ class SurfaceFrameEncoder {
 public:
     // source gives the mesh vertex of each surface vertex; a vertex a frame's mesh lacks is taken
     // from startMesh. Both must outlive the encoder.
-    SurfaceFrameEncoder(Mesh& startMesh, const std::vector<int>& source) : startMesh_(startMesh), source_(source) {}
+    SurfaceFrameEncoder(Mesh& startMesh, const std::vector<int>& source);
 
     // Encodes a frame's mesh under the transform of its object space into the stored space:
     // gather() then encode().
@@ -54,6 +54,7 @@ public:
 private:
     Mesh& startMesh_;
     const std::vector<int>& source_;
+    size_t ownPrefix_ = 0;  // how many leading surface vertices are mesh vertices 0, 1, ...
     bool normalsMissing_ = false;
 };
 

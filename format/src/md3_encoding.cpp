@@ -8,6 +8,10 @@
 #include <limits>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace modelformat {
 
 namespace {
@@ -124,7 +128,15 @@ public:
         if (!exact_) {
             return stepByte_(cosine);
         }
-        const Bucket& entry = buckets_[bucketOf(cosine)];
+        return byteIn(bucketOf(cosine), cosine);
+    }
+
+    // Whether the buckets answer every lookup (else byteOf asks the function).
+    bool exact() const { return exact_; }
+
+    // The byte of a cosine in its bucket, as bucketOf finds it.
+    uint8_t byteIn(size_t bucket, float cosine) const {
+        const Bucket& entry = buckets_[bucket];
         // Counted, not branched on: which side of a step's start a normal lies is not predictable.
         size_t reached = 0;
         for (size_t slot = 0; slot < kSlots; ++slot) {
@@ -133,8 +145,9 @@ public:
         return entry.bytes[reached];
     }
 
-private:
     static constexpr size_t kBuckets = 2048;
+
+private:
     static constexpr size_t kSlots = 2;
 
     struct Bucket {
@@ -142,6 +155,7 @@ private:
         std::array<uint8_t, kSlots + 1> bytes{};  // the byte of the bucket's lowest cosine, then theirs
     };
 
+public:
     // Rounding keeps the sum and the product monotonic, and so are the bounds and the cut to a
     // whole number: the bucket never decreases as the cosine grows.
     static size_t bucketOf(float cosine) {
@@ -150,6 +164,8 @@ private:
         const float bounded = low < static_cast<float>(kBuckets - 1) ? low : static_cast<float>(kBuckets - 1);
         return static_cast<size_t>(static_cast<int32_t>(bounded));
     }
+
+private:
 
     uint8_t (*stepByte_)(float);
     bool exact_ = true;
@@ -160,6 +176,7 @@ struct NormalSteps {
     CosineSteps polar{polarByteOf};
     CosineSteps azimuthAbove{azimuthByteAboveOf};  // y >= 0
     CosineSteps azimuthBelow{azimuthByteBelowOf};  // y < 0
+    bool exact() const { return polar.exact() && azimuthAbove.exact() && azimuthBelow.exact(); }
 };
 
 // Found once per process, with the arc cosine of the library the process runs with.
@@ -211,21 +228,70 @@ EncodedNormal encodeNormal(float x, float y, float z) {
     return lookUpNormal(normalSteps(), x, y, z, unitAzimuthCosine(x, y));
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// bucketOf of four cosines, with the same operations: the sum, the product, then the bounds,
+// where a cosine that is not a number goes to bucket 0 as it does there.
+__m128i bucketsOf(__m128 cosines) {
+    const __m128 scaled = _mm_mul_ps(_mm_add_ps(cosines, _mm_set1_ps(1.0f)),
+                                     _mm_set1_ps(static_cast<float>(CosineSteps::kBuckets) / 2.0f));
+    const __m128 low = _mm_and_ps(_mm_cmpgt_ps(scaled, _mm_setzero_ps()), scaled);
+    const __m128 last = _mm_set1_ps(static_cast<float>(CosineSteps::kBuckets - 1));
+    const __m128 belowLast = _mm_cmplt_ps(low, last);
+    return _mm_cvttps_epi32(_mm_or_ps(_mm_and_ps(belowLast, low), _mm_andnot_ps(belowLast, last)));
+}
+
+// All ones where a value is finite: a finite value less itself is zero, infinity and NaN give NaN.
+__m128 finite(__m128 values) { return _mm_cmpeq_ps(_mm_sub_ps(values, values), _mm_setzero_ps()); }
+
+// Four normals at a time, with the operations of unitAzimuthCosine and lookUpNormal; the table
+// lookups stay one by one. Answers how many were done: every whole four.
+size_t encodeNormalsByFour(const NormalSteps& steps, const float* x, const float* y, const float* z, size_t count,
+                           EncodedNormal* out) {
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128 nx = _mm_loadu_ps(x + i);
+        const __m128 ny = _mm_loadu_ps(y + i);
+        const __m128 nz = _mm_loadu_ps(z + i);
+        const __m128 length = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(nx, nx), _mm_mul_ps(ny, ny)));
+        const __m128 usable = _mm_andnot_ps(_mm_cmpeq_ps(length, _mm_setzero_ps()), finite(length));
+        const __m128 azimuthCosine = _mm_and_ps(usable, _mm_div_ps(nx, length));
+        const int finiteLanes = _mm_movemask_ps(_mm_and_ps(_mm_and_ps(finite(nx), finite(ny)), finite(nz)));
+        const int aboveLanes = _mm_movemask_ps(_mm_cmpge_ps(ny, _mm_setzero_ps()));
+        alignas(16) std::array<int32_t, 4> polarBuckets{};
+        alignas(16) std::array<int32_t, 4> azimuthBuckets{};
+        alignas(16) std::array<float, 4> azimuthCosines{};
+        _mm_store_si128(reinterpret_cast<__m128i*>(polarBuckets.data()), bucketsOf(nz));
+        _mm_store_si128(reinterpret_cast<__m128i*>(azimuthBuckets.data()), bucketsOf(azimuthCosine));
+        _mm_store_ps(azimuthCosines.data(), azimuthCosine);
+        for (size_t k = 0; k < 4; ++k) {
+            EncodedNormal& encoded = out[i + k];
+            if ((finiteLanes & (1 << k)) == 0) {
+                encoded = EncodedNormal();
+                continue;
+            }
+            encoded.polar = steps.polar.byteIn(static_cast<size_t>(polarBuckets[k]), z[i + k]);
+            const CosineSteps& azimuth = (aboveLanes & (1 << k)) != 0 ? steps.azimuthAbove : steps.azimuthBelow;
+            encoded.azimuth = azimuth.byteIn(static_cast<size_t>(azimuthBuckets[k]), azimuthCosines[k]);
+        }
+    }
+    return i;
+}
+
+}  // namespace
+#endif
+
 void encodeNormals(const float* x, const float* y, const float* z, size_t count, EncodedNormal* out) {
     const NormalSteps& steps = normalSteps();
-    constexpr size_t kChunk = 64;
-    std::array<float, kChunk> azimuthCosines{};
-    for (size_t begin = 0; begin < count; begin += kChunk) {
-        const size_t chunk = std::min(kChunk, count - begin);
-        // The arithmetic of a run of normals first, then their lookups: apart, neither waits for
-        // the other, and the lookups of many normals are under way at once.
-        for (size_t i = 0; i < chunk; ++i) {
-            azimuthCosines[i] = unitAzimuthCosine(x[begin + i], y[begin + i]);
-        }
-        for (size_t i = 0; i < chunk; ++i) {
-            const size_t at = begin + i;
-            out[at] = lookUpNormal(steps, x[at], y[at], z[at], azimuthCosines[i]);
-        }
+    size_t done = 0;
+#if defined(__SSE2__)
+    if (steps.exact()) {
+        done = encodeNormalsByFour(steps, x, y, z, count, out);
+    }
+#endif
+    for (size_t i = done; i < count; ++i) {
+        out[i] = lookUpNormal(steps, x[i], y[i], z[i], unitAzimuthCosine(x[i], y[i]));
     }
 }
 

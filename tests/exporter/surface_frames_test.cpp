@@ -2,7 +2,10 @@
 // transform, vertices a frame lacks, frames without normals, bounds, clamping and the bytes.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <iterator>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include <mesh_builders.h>
@@ -156,4 +159,62 @@ TEST(SurfaceFrames, ClampedFramesAndTheirBytes) {
 
     encoder.encode(line, TransMatrix(Point3(0.0f, -300.0f, 350.0f)), frame);
     EXPECT_FALSE(frame.clamped) << "each frame tells its own";
+}
+
+TEST(SurfaceFrames, RunsOfVerticesInAndOutOfRangeEncodeAsEachAlone) {
+    // Vertices are encoded several at a time: a run holding one coordinate outside the format's
+    // range, or one that is not a number, must give each vertex's own bytes all the same.
+    const float awkward[] = {511.99f, 512.0f, -512.0f, -512.02f, 1e30f, std::nanf(""), 0.0f, -1.0f / 128.0f};
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> inside(-400.0f, 400.0f);
+    std::uniform_int_distribution<size_t> pick(0, std::size(awkward) - 1);
+    Mesh cloud;
+    cloud.setNumVerts(23);  // whole runs and a tail
+    for (int v = 0; v < cloud.numVerts; ++v) {
+        cloud.verts[v] = Point3(inside(random), inside(random), inside(random));
+    }
+    cloud.setNumFaces(7);
+    for (int f = 0; f < 7; ++f) {
+        cloud.faces[f].setVerts(3 * f, 3 * f + 1, 3 * f + 2);
+    }
+    std::vector<Point3> normals(static_cast<size_t>(cloud.numVerts));
+    for (Point3& n : normals) {
+        n = Point3(inside(random), inside(random), inside(random)).Normalize();
+    }
+    normals[5] = Point3(0.0f, 0.0f, 0.0f);
+    normals[9] = Point3(std::nanf(""), 0.0f, 1.0f);
+    cloud.setSpecifiedNormals(normals);
+    const std::vector<int> source = everyVertex(cloud);
+    for (int round = 0; round < 40; ++round) {
+        Mesh frameMesh = cloud;
+        frameMesh.setSpecifiedNormals(normals);
+        // A few coordinates of a few vertices pushed out of range.
+        for (int k = 0; k < 1 + round % 5; ++k) {
+            const int v = static_cast<int>(random() % static_cast<unsigned>(cloud.numVerts));
+            const int axis = static_cast<int>(random() % 3u);
+            frameMesh.verts[v][axis] = awkward[pick(random)];
+        }
+        const Matrix3 transform = round % 2 == 0 ? Matrix3() : RotAngleAxisMatrix(Point3(0.2f, 0.4f, 0.9f), 0.3f);
+        SurfaceFrameEncoder encoder(frameMesh, source);
+        SurfaceFrame frame;
+        encoder.encode(frameMesh, transform, frame);
+
+        const std::vector<modelformat::Md3Vertex> expected = hostEncoded(frameMesh, source, transform);
+        expectSameVertices(frame.vertices, expected, "round");
+        bool clamped = false;
+        modelformat::FrameBounds bounds;
+        for (int v = 0; v < frameMesh.numVerts; ++v) {
+            const Point3 p = transform.PointTransform(frameMesh.verts[v]);
+            const float unit = modelformat::kMd3PositionUnit;
+            bounds.add({modelformat::encodeCoordinate(p.x, clamped) * unit, modelformat::encodeCoordinate(p.y, clamped) * unit,
+                        modelformat::encodeCoordinate(p.z, clamped) * unit});
+        }
+        EXPECT_EQ(frame.clamped, clamped) << "round " << round;
+        for (const auto& corners : {std::make_pair(frame.bounds.minCorner(), bounds.minCorner()),
+                                    std::make_pair(frame.bounds.maxCorner(), bounds.maxCorner())}) {
+            EXPECT_EQ(corners.first.x, corners.second.x) << "round " << round;
+            EXPECT_EQ(corners.first.y, corners.second.y) << "round " << round;
+            EXPECT_EQ(corners.first.z, corners.second.z) << "round " << round;
+        }
+    }
 }
