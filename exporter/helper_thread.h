@@ -41,11 +41,11 @@ private:
     size_t count_ = 0;
     std::atomic<size_t> next_{0};
     size_t finished_ = 0;        // tasks done, counted when a thread puts its share down
-    uint64_t range_ = 0;         // which shared range was handed over last
+    std::atomic<uint64_t> range_{0};  // which shared range was handed over last
     bool shared_ = false;        // whether the range the owner works on now is shared
     // Inside a range, where it may still read the range or take a task: the owner changes neither
     // the range nor the task until it is false.
-    bool helperBusy_ = false;
+    std::atomic<bool> helperBusy_{false};
     bool stopping_ = false;
     std::exception_ptr failure_;
     std::thread thread_;

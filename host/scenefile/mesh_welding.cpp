@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <cstdint>
+#include <vector>
 
 namespace host::scenefile {
 
@@ -51,12 +52,77 @@ struct CellHash {
     }
 };
 
+// The geometric vertices in each cell, in the order they were made: an open-addressing table of
+// the cells in use, each the head and tail of a list threaded through the vertices.
+class CellGrid {
+public:
+    explicit CellGrid(size_t vertices) {
+        size_t capacity = 16;
+        while (capacity < vertices * 2) {
+            capacity *= 2;
+            ++bits_;
+        }
+        slots_.resize(capacity);
+        next_.reserve(vertices);
+    }
+
+    void add(const Cell& cell, std::uint32_t geometric) {
+        if (next_.size() <= geometric) {
+            next_.resize(static_cast<size_t>(geometric) + 1, kEnd);
+        }
+        Slot& slot = slots_[indexOf(cell)];
+        if (!slot.used) {
+            slot.used = true;
+            slot.cell = cell;
+            slot.head = slot.tail = geometric;
+            return;
+        }
+        next_[slot.tail] = geometric;
+        slot.tail = geometric;
+    }
+
+    // The first vertex of the cell (kEnd for none) and the one after a vertex.
+    std::uint32_t first(const Cell& cell) const {
+        const Slot& slot = slots_[indexOf(cell)];
+        return slot.used ? slot.head : kEnd;
+    }
+    std::uint32_t after(std::uint32_t geometric) const { return next_[geometric]; }
+
+    static constexpr std::uint32_t kEnd = 0xFFFFFFFFu;
+
+private:
+    struct Slot {
+        Cell cell;
+        std::uint32_t head = kEnd;
+        std::uint32_t tail = kEnd;
+        bool used = false;
+    };
+
+    // The cell's slot, or the free slot where it would go: the table is never more than half full.
+    size_t indexOf(const Cell& cell) const {
+        const size_t mask = slots_.size() - 1;
+        // The hash's high bits, which its multiplications have mixed from all of the cell's.
+        const std::uint64_t mixed = static_cast<std::uint64_t>(CellHash()(cell)) * 0x9E3779B97F4A7C15ull;
+        for (auto at = static_cast<size_t>(mixed >> (64 - bits_));; at = (at + 1) & mask) {
+            const Slot& slot = slots_[at];
+            if (!slot.used || slot.cell == cell) {
+                return at;
+            }
+        }
+    }
+
+    std::vector<Slot> slots_;
+    unsigned bits_ = 4;  // slots_ holds 2^bits_
+    std::vector<std::uint32_t> next_;
+};
+
 class Welder {
 public:
     Welder(const aiMesh& mesh, const std::vector<std::vector<SkinInfluence>>& influences)
         : mesh_(mesh),
           normalCosine_(std::cos(kWeldNormalDegrees * kPi / 180.0)),
-          normalOffsetTolerance_(std::sin(kWeldNormalDegrees * kPi / 180.0)) {
+          normalOffsetTolerance_(std::sin(kWeldNormalDegrees * kPi / 180.0)),
+          grid_(mesh.mNumVertices) {
         // The larger of the mesh's size and its farthest coordinate: positions far from the
         // origin are rounded in steps of their own size. In double, so that no float overflows.
         double low[3] = {0.0, 0.0, 0.0};
@@ -129,7 +195,7 @@ public:
             result.sourceOf.push_back(v);
             result.geometricOf[v] = geometric;
             if (weldable) {
-                grid_[cell].push_back(geometric);
+                grid_.add(cell, geometric);
             }
         }
         return result;
@@ -150,14 +216,12 @@ private:
         for (std::int64_t dx = -1; dx <= 1; ++dx) {
             for (std::int64_t dy = -1; dy <= 1; ++dy) {
                 for (std::int64_t dz = -1; dz <= 1; ++dz) {
-                    const auto found = grid_.find(Cell{cell.x + dx, cell.y + dy, cell.z + dz});
-                    if (found == grid_.end()) {
-                        continue;
-                    }
-                    for (std::uint32_t geometric : found->second) {
-                        if (geometric < best && agree(v, sourceOf[geometric])) {
+                    // A cell lists its vertices in the order they were made: past `best` none can win.
+                    for (std::uint32_t geometric = grid_.first(Cell{cell.x + dx, cell.y + dy, cell.z + dz});
+                         geometric != CellGrid::kEnd && geometric < best; geometric = grid_.after(geometric)) {
+                        if (agree(v, sourceOf[geometric])) {
                             best = geometric;
-                            break;  // a cell lists its vertices in order
+                            break;
                         }
                     }
                 }
@@ -215,7 +279,7 @@ private:
     bool normals_ = false;
     std::vector<const aiAnimMesh*> targets_;
     std::vector<std::vector<SkinInfluence>> weights_;
-    std::unordered_map<Cell, std::vector<std::uint32_t>, CellHash> grid_;
+    CellGrid grid_;
 };
 
 }  // namespace

@@ -77,7 +77,14 @@ public:
     void buildNormals();
     void checkNormals(BOOL illum);
     void setNormal(int i, const Point3& normal);
-    Point3& getNormal(int i);
+    // Inline: an exporter asks for every vertex's normal of every frame.
+    Point3& getNormal(int i) {
+        if (i < 0 || static_cast<size_t>(i) >= normals_.size()) {
+            zeroNormal_ = Point3(0.0f, 0.0f, 0.0f);
+            return zeroNormal_;
+        }
+        return normals_[static_cast<size_t>(i)];
+    }
     BOOL normalsBuilt() const { return normalsBuilt_; }
     // Stand-in only: models a mesh whose normals the host cannot construct, so that
     // buildNormals and checkNormals leave it without normals.

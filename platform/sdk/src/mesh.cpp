@@ -216,14 +216,6 @@ void Mesh::setNormal(int i, const Point3& normal) {
     normals_[static_cast<size_t>(i)] = normal;
 }
 
-Point3& Mesh::getNormal(int i) {
-    if (i < 0 || static_cast<size_t>(i) >= normals_.size()) {
-        zeroNormal_ = Point3(0.0f, 0.0f, 0.0f);
-        return zeroNormal_;
-    }
-    return normals_[static_cast<size_t>(i)];
-}
-
 void Mesh::setNormalsUnavailable(BOOL unavailable) {
     normalsUnavailable_ = unavailable;
     if (unavailable) {
