@@ -6,13 +6,18 @@
 #include <system_error>
 #include <utility>
 
+#if defined(__unix__)
+#include <pthread.h>
+#include <signal.h>
+#endif
+
 namespace {
 
 // How long a thread that expects the other soon looks before it sleeps (about tens of
 // microseconds): a batch's hand-over then costs neither thread a sleep and a wake-up.
 constexpr int kSpins = 2000;
 
-void pause() {
+void spinPause() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
 #endif
@@ -36,11 +41,7 @@ void HelperThread::start(size_t count, std::function<void(size_t)> task, bool sh
     if (shared && !threadTried_) {
         threadTried_ = true;
         if (std::thread::hardware_concurrency() > 1) {
-            try {
-                thread_ = std::thread([this] { serve(); });
-            } catch (const std::system_error&) {
-                // No thread: the owner runs every task.
-            }
+            startThread();
         }
     }
     {
@@ -61,12 +62,33 @@ void HelperThread::start(size_t count, std::function<void(size_t)> task, bool sh
     }
 }
 
+void HelperThread::startThread() {
+#if defined(__unix__)
+    // The helper takes no signals: they go to the owner, and a signal that must wait while a file
+    // is moved into place waits there (the owner holds it back) instead of reaching the helper.
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    const bool masked = pthread_sigmask(SIG_BLOCK, &all, &before) == 0;
+#endif
+    try {
+        thread_ = std::thread([this] { serve(); });
+    } catch (const std::system_error&) {
+        // No thread: the owner runs every task.
+    }
+#if defined(__unix__)
+    if (masked) {
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    }
+#endif
+}
+
 void HelperThread::finish() {
     std::exception_ptr failure;
     const size_t ran = runTasks(failure);
     // Every task is taken: the helper, if it has any, is finishing its last.
     for (int spin = 0; spin < kSpins && helperBusy_.load(std::memory_order_acquire); ++spin) {
-        pause();
+        spinPause();
     }
     std::unique_lock<std::mutex> lock(mutex_);
     finished_ += ran;
@@ -107,7 +129,7 @@ void HelperThread::serve() {
             // The owner hands the next range over as soon as it has taken this one back.
             lock.unlock();
             for (int spin = 0; spin < kSpins && range_.load(std::memory_order_relaxed) == served; ++spin) {
-                pause();
+                spinPause();
             }
             lock.lock();
         }

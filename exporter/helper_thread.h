@@ -30,6 +30,7 @@ public:
     void finish();
 
 private:
+    void startThread();
     void serve();
     // Runs tasks until none is left; answers how many it ran, and keeps the first exception.
     size_t runTasks(std::exception_ptr& failure);
@@ -40,9 +41,9 @@ private:
     std::function<void(size_t)> task_;
     size_t count_ = 0;
     std::atomic<size_t> next_{0};
-    size_t finished_ = 0;        // tasks done, counted when a thread puts its share down
+    size_t finished_ = 0;             // tasks done, counted when a thread puts its share down
     std::atomic<uint64_t> range_{0};  // which shared range was handed over last
-    bool shared_ = false;        // whether the range the owner works on now is shared
+    bool shared_ = false;             // whether the range the owner works on now is shared
     // Inside a range, where it may still read the range or take a task: the owner changes neither
     // the range nor the task until it is false.
     std::atomic<bool> helperBusy_{false};

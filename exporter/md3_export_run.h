@@ -85,7 +85,7 @@ private:
     TimeValue startTime_;
     ProgressWindow progress_;
     std::array<FrameBatch, 3> frameBatches_;  // a surface's frames on their way to the file
-    HelperThread helper_;  // encodes frames beside the thread that takes them from the scene
+    HelperThread helper_;                     // encodes frames beside the thread that takes them from the scene
 };
 
 #endif

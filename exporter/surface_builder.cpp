@@ -117,8 +117,9 @@ SurfaceVertices buildVertices(const Mesh& mesh) {
 }
 
 // Frames are taken from the scene and encoded this many vertices at a time: enough that handing a
-// batch to the helper thread costs little beside encoding it, few enough that two batches in
-// memory stay small whatever the length of the animation.
+// batch to the helper thread costs little beside encoding it, few enough that the three batches in
+// memory (one written, one encoded, one taken from the scene) stay small whatever the length of
+// the animation.
 constexpr int64_t kBatchVertices = 16384;
 // A batch smaller than this is encoded by this thread alone: waking the helper would cost more.
 constexpr int64_t kSharedBatchVertices = 4096;
@@ -287,7 +288,7 @@ void Md3ExportRun::writeSurface(int surfacePosition) {
         for (int k = 0; k < batch.count; ++k) {
             const SurfaceFrame& frameRecords = batch.encoded[static_cast<size_t>(k)];
             clamped = clamped || frameRecords.clamped;
-            modelformat::FrameBounds& bounds = frameBounds_[static_cast<size_t>(batch.first + k)];
+            modelformat::FrameBounds& bounds = frameBounds_[static_cast<size_t>(batch.first) + static_cast<size_t>(k)];
             if (!frameRecords.bounds.empty()) {
                 bounds.add(frameRecords.bounds.minCorner());
                 bounds.add(frameRecords.bounds.maxCorner());

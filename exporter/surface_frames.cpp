@@ -126,7 +126,9 @@ struct StoredBounds {
         addLow(axis, value);
         addHigh(axis, value);
     }
-    void addLow(int axis, int value) { low[static_cast<size_t>(axis)] = std::min(low[static_cast<size_t>(axis)], value); }
+    void addLow(int axis, int value) {
+        low[static_cast<size_t>(axis)] = std::min(low[static_cast<size_t>(axis)], value);
+    }
     void addHigh(int axis, int value) {
         high[static_cast<size_t>(axis)] = std::max(high[static_cast<size_t>(axis)], value);
     }
@@ -185,12 +187,12 @@ size_t encodePositionsByFour(const Matrix3& t, const Point3* positions, size_t c
     size_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const Four p = loadFour(positions + i);
-        const __m128 movedX =
-            sum(sum(sum(product(p.x, t.m[0][0]), product(p.y, t.m[1][0])), product(p.z, t.m[2][0])), _mm_set1_ps(t.m[3][0]));
-        const __m128 movedY =
-            sum(sum(sum(product(p.x, t.m[0][1]), product(p.y, t.m[1][1])), product(p.z, t.m[2][1])), _mm_set1_ps(t.m[3][1]));
-        const __m128 movedZ =
-            sum(sum(sum(product(p.x, t.m[0][2]), product(p.y, t.m[1][2])), product(p.z, t.m[2][2])), _mm_set1_ps(t.m[3][2]));
+        const __m128 movedX = sum(sum(sum(product(p.x, t.m[0][0]), product(p.y, t.m[1][0])), product(p.z, t.m[2][0])),
+                                  _mm_set1_ps(t.m[3][0]));
+        const __m128 movedY = sum(sum(sum(product(p.x, t.m[0][1]), product(p.y, t.m[1][1])), product(p.z, t.m[2][1])),
+                                  _mm_set1_ps(t.m[3][1]));
+        const __m128 movedZ = sum(sum(sum(product(p.x, t.m[0][2]), product(p.y, t.m[1][2])), product(p.z, t.m[2][2])),
+                                  _mm_set1_ps(t.m[3][2]));
         const __m128 scaledX = _mm_mul_ps(movedX, scale);
         const __m128 scaledY = _mm_mul_ps(movedY, scale);
         const __m128 scaledZ = _mm_mul_ps(movedZ, scale);
@@ -241,9 +243,12 @@ size_t unitNormalsByFour(const Matrix3& inverse, const Point3* normals, size_t c
     size_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const Four n = loadFour(normals + i);
-        const __m128 tx = sum(sum(product(n.x, inverse.m[0][0]), product(n.y, inverse.m[0][1])), product(n.z, inverse.m[0][2]));
-        const __m128 ty = sum(sum(product(n.x, inverse.m[1][0]), product(n.y, inverse.m[1][1])), product(n.z, inverse.m[1][2]));
-        const __m128 tz = sum(sum(product(n.x, inverse.m[2][0]), product(n.y, inverse.m[2][1])), product(n.z, inverse.m[2][2]));
+        const __m128 tx =
+            sum(sum(product(n.x, inverse.m[0][0]), product(n.y, inverse.m[0][1])), product(n.z, inverse.m[0][2]));
+        const __m128 ty =
+            sum(sum(product(n.x, inverse.m[1][0]), product(n.y, inverse.m[1][1])), product(n.z, inverse.m[1][2]));
+        const __m128 tz =
+            sum(sum(product(n.x, inverse.m[2][0]), product(n.y, inverse.m[2][1])), product(n.z, inverse.m[2][2]));
         const __m128 length = _mm_sqrt_ps(sum(sum(_mm_mul_ps(tx, tx), _mm_mul_ps(ty, ty)), _mm_mul_ps(tz, tz)));
         // A zero length gives the zero vector, as unit() does.
         const __m128 zero = _mm_cmpeq_ps(length, _mm_setzero_ps());

@@ -76,7 +76,7 @@ float floatAt(int32_t order) {
 class CosineSteps {
 public:
     explicit CosineSteps(uint8_t (*stepByte)(float)) : stepByte_(stepByte) {
-        std::vector<float> starts;    // ascending: where steps 1, 2, ... begin
+        std::vector<float> starts;   // ascending: where steps 1, 2, ... begin
         std::vector<uint8_t> bytes;  // the byte of each step, step 0 first
         const int32_t last = floatOrder(1.0f);
         int32_t from = floatOrder(-1.0f);
@@ -166,7 +166,6 @@ public:
     }
 
 private:
-
     uint8_t (*stepByte_)(float);
     bool exact_ = true;
     std::array<Bucket, kBuckets> buckets_{};

@@ -2,6 +2,8 @@
 // once while the owner does other work, over many ranges one after the other; a task's exception
 // reaches the owner and leaves the helper usable; the helper really takes tasks.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <chrono>
@@ -22,7 +24,8 @@ TEST(HelperThread, EveryTaskOfEveryRangeRunsOnceWhileTheOwnerWorks) {
             for (size_t i = 0; i <= size; ++i) {
                 runs[i] = 0;
             }
-            helper.start(size, [&runs](size_t task) { runs[task].fetch_add(1); }, shared);
+            helper.start(
+                size, [&runs](size_t task) { runs[task].fetch_add(1); }, shared);
             // The owner's own work between handing over and taking back, as the exporter gathers.
             volatile double owner = 0.0;
             for (int i = 0; i < 200; ++i) {
@@ -82,10 +85,47 @@ TEST(HelperThread, ARangeNotSharedRunsOnTheOwner) {
     HelperThread helper;
     const std::thread::id owner = std::this_thread::get_id();
     std::vector<std::thread::id> ranOn(50);
-    helper.start(50, [&ranOn](size_t task) { ranOn[task] = std::this_thread::get_id(); }, false);
+    helper.start(
+        50, [&ranOn](size_t task) { ranOn[task] = std::this_thread::get_id(); }, false);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     helper.finish();
     for (const std::thread::id& id : ranOn) {
         EXPECT_EQ(id, owner);
     }
+}
+
+TEST(HelperThread, TheHelperTakesNoSignals) {
+    // A signal the owner holds back while a file is moved into place must not reach the helper
+    // instead: the helper blocks every signal.
+    if (std::thread::hardware_concurrency() < 2) {
+        GTEST_SKIP() << "one core: no helper thread";
+    }
+    HelperThread helper;
+    const std::thread::id owner = std::this_thread::get_id();
+    std::atomic<int> checked{0};
+    std::atomic<int> blocked{0};
+    helper.start(4, [&](size_t) {
+        if (std::this_thread::get_id() == owner) {
+            return;
+        }
+        sigset_t current;
+        sigemptyset(&current);
+        pthread_sigmask(SIG_BLOCK, nullptr, &current);
+        checked.fetch_add(1);
+        if (sigismember(&current, SIGINT) == 1 && sigismember(&current, SIGTERM) == 1) {
+            blocked.fetch_add(1);
+        }
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (checked.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    helper.finish();
+    ASSERT_GT(checked.load(), 0);
+    EXPECT_EQ(blocked.load(), checked.load());
+    // The owner's own mask is as it was.
+    sigset_t own;
+    sigemptyset(&own);
+    pthread_sigmask(SIG_BLOCK, nullptr, &own);
+    EXPECT_EQ(sigismember(&own, SIGINT), 0);
 }

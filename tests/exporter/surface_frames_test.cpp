@@ -206,7 +206,8 @@ TEST(SurfaceFrames, RunsOfVerticesInAndOutOfRangeEncodeAsEachAlone) {
         for (int v = 0; v < frameMesh.numVerts; ++v) {
             const Point3 p = transform.PointTransform(frameMesh.verts[v]);
             const float unit = modelformat::kMd3PositionUnit;
-            bounds.add({modelformat::encodeCoordinate(p.x, clamped) * unit, modelformat::encodeCoordinate(p.y, clamped) * unit,
+            bounds.add({modelformat::encodeCoordinate(p.x, clamped) * unit,
+                        modelformat::encodeCoordinate(p.y, clamped) * unit,
                         modelformat::encodeCoordinate(p.z, clamped) * unit});
         }
         EXPECT_EQ(frame.clamped, clamped) << "round " << round;

@@ -200,9 +200,9 @@ TEST(Md3Encoding, NormalBytesEqualTheArcCosineEncodersEverywhere) {
         }
     }
     const float inf = std::numeric_limits<float>::infinity();
-    const float specials[] = {0.0f,  -0.0f,  1.0f,       -1.0f,       1.0000001f, -1.0000001f, 2.0f,        -2.0f,
-                              1e-30f, -1e-30f, 1e-40f,   -1e-40f,     0.999999f,  -0.999999f,  1e30f,       -1e30f,
-                              inf,    -inf,   std::nanf("")};
+    const float specials[] = {0.0f,  -0.0f,  1.0f,    -1.0f,  1.0000001f,   -1.0000001f, 2.0f,
+                              -2.0f, 1e-30f, -1e-30f, 1e-40f, -1e-40f,      0.999999f,   -0.999999f,
+                              1e30f, -1e30f, inf,     -inf,   std::nanf("")};
     for (const float x : specials) {
         for (const float y : specials) {
             for (const float z : specials) {
