@@ -15,9 +15,9 @@
 
 namespace {
 
-// The transforms below are the host's own (Matrix3::PointTransform, the inverse transpose of
-// the axis rows for normals, Point3::Normalize), written out with the same operations in the
-// same order so that they give the same floats without a library call per vertex.
+// The transforms below are the host's own (Matrix3::PointTransform, the inverse transpose of the
+// axis rows for normals), written out with the same operations in the same order so that they
+// give the same floats without a library call per vertex.
 
 Point3 transformPoint(const Matrix3& m, const Point3& p) {
     return Point3(p.x * m.m[0][0] + p.y * m.m[1][0] + p.z * m.m[2][0] + m.m[3][0],
@@ -31,14 +31,6 @@ Point3 transformNormal(const Matrix3& inverse, const Point3& n) {
     return Point3(n.x * inverse.m[0][0] + n.y * inverse.m[0][1] + n.z * inverse.m[0][2],
                   n.x * inverse.m[1][0] + n.y * inverse.m[1][1] + n.z * inverse.m[1][2],
                   n.x * inverse.m[2][0] + n.y * inverse.m[2][1] + n.z * inverse.m[2][2]);
-}
-
-Point3 unit(const Point3& v) {
-    const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    if (length == 0.0f) {
-        return Point3(0.0f, 0.0f, 0.0f);
-    }
-    return Point3(v.x / length, v.y / length, v.z / length);
 }
 
 }  // namespace
@@ -147,7 +139,7 @@ void encodePosition(const Matrix3& transform, const Point3& position, modelforma
 
 // The turned normal made unit, into the arrays at `at`.
 void unitNormal(const Matrix3& inverse, const Point3& normal, float* x, float* y, float* z, size_t at) {
-    const Point3 turned = unit(transformNormal(inverse, normal));
+    const Point3 turned = transformNormal(inverse, normal).Normalize();
     x[at] = turned.x;
     y[at] = turned.y;
     z[at] = turned.z;
@@ -250,7 +242,7 @@ size_t unitNormalsByFour(const Matrix3& inverse, const Point3* normals, size_t c
         const __m128 tz =
             sum(sum(product(n.x, inverse.m[2][0]), product(n.y, inverse.m[2][1])), product(n.z, inverse.m[2][2]));
         const __m128 length = _mm_sqrt_ps(sum(sum(_mm_mul_ps(tx, tx), _mm_mul_ps(ty, ty)), _mm_mul_ps(tz, tz)));
-        // A zero length gives the zero vector, as unit() does.
+        // A zero length gives the zero vector, as Point3::Normalize does.
         const __m128 zero = _mm_cmpeq_ps(length, _mm_setzero_ps());
         _mm_storeu_ps(x + i, _mm_andnot_ps(zero, _mm_div_ps(tx, length)));
         _mm_storeu_ps(y + i, _mm_andnot_ps(zero, _mm_div_ps(ty, length)));

@@ -2,6 +2,8 @@
 #ifndef MAXSDK_POINT3_H
 #define MAXSDK_POINT3_H
 
+#include <cmath>
+
 #include "maxtypes.h"
 
 class MAXSDK_API Point3 {
@@ -44,10 +46,17 @@ public:
     bool operator==(const Point3& p) const { return x == p.x && y == p.y && z == p.z; }
     bool operator!=(const Point3& p) const { return !(*this == p); }
 
-    float Length() const;
+    // Inline: exporters and mesh code call these for every vertex of every frame.
+    float Length() const { return std::sqrt(x * x + y * y + z * z); }
     float LengthSquared() const { return x * x + y * y + z * z; }
     // The vector scaled to unit length; a zero vector stays zero.
-    Point3 Normalize() const;
+    Point3 Normalize() const {
+        const float length = Length();
+        if (length == 0.0f) {
+            return Point3(0.0f, 0.0f, 0.0f);
+        }
+        return Point3(x / length, y / length, z / length);
+    }
 };
 
 inline Point3 operator*(float f, const Point3& p) { return p * f; }

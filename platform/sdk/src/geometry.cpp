@@ -3,16 +3,6 @@
 
 #include "matrix3.h"
 
-float Point3::Length() const { return std::sqrt(x * x + y * y + z * z); }
-
-Point3 Point3::Normalize() const {
-    const float length = Length();
-    if (length == 0.0f) {
-        return Point3(0.0f, 0.0f, 0.0f);
-    }
-    return Point3(x / length, y / length, z / length);
-}
-
 float Length(const Point3& p) { return p.Length(); }
 Point3 Normalize(const Point3& p) { return p.Normalize(); }
 float DotProd(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }

@@ -150,18 +150,10 @@ BOOL Mesh::setNumTVFaces(int count, BOOL keep, int /*oldCount*/) {
 }
 
 namespace {
-// CrossProd and Point3::Normalize, written out with the same operations in the same order so
-// that the normals of a large mesh cost no call per face and per vertex, and come out the same.
+// CrossProd, written out with the same operations in the same order so that the normals of a
+// large mesh cost no call per face, and come out the same.
 Point3 faceCross(const Point3& a, const Point3& b) {
     return Point3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
-}
-
-Point3 unitOf(const Point3& p) {
-    const float length = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
-    if (length == 0.0f) {
-        return Point3(0.0f, 0.0f, 0.0f);
-    }
-    return Point3(p.x / length, p.y / length, p.z / length);
 }
 }  // namespace
 
@@ -174,7 +166,7 @@ void Mesh::buildNormals() {
     if (hasSpecifiedNormals()) {
         normals_.resize(specifiedNormals_.size());
         std::transform(specifiedNormals_.begin(), specifiedNormals_.end(), normals_.begin(),
-                       [](const Point3& n) { return unitOf(n); });
+                       [](const Point3& n) { return n.Normalize(); });
         normalsBuilt_ = TRUE;
         return;
     }
@@ -195,7 +187,7 @@ void Mesh::buildNormals() {
         }
     }
     for (Point3& n : normals_) {
-        n = unitOf(n);
+        n = n.Normalize();
     }
     normalsBuilt_ = TRUE;
 }
